@@ -1,0 +1,104 @@
+# Sourced by every script that runs Tavri's Windows binaries under Wine.
+#
+#   tavri_wine_start     private 32-bit prefix (made once), Xvfb on a free
+#                        display, Wine's virtual desktop for all windows
+#   tavri_wine_stop      stops everything started here, by process id
+#   tavri_track PID      stop PID too when the script ends
+#
+# Everything started is stopped on exit, also when a test fails.
+
+TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
+TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
+TAVRI_ARTIFACTS=${TAVRI_ARTIFACTS:-$TAVRI_BUILD/artifacts}
+
+export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install prompts: nothing here needs them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+_tavri_pids=()
+_tavri_xvfb_pid=
+
+tavri_track() { _tavri_pids+=("$1"); }
+
+_tavri_make_prefix() {
+  mkdir -p "$TAVRI_BUILD"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.tavri-ready" ]; then
+      rm -rf "$WINEPREFIX"
+      echo "harness: making the Wine prefix $WINEPREFIX" >&2
+      DISPLAY= wineboot -i >/dev/null 2>&1
+      # Every window opens on one virtual desktop: fast to close, easy to find.
+      DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+      DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+      # The host's plug-in folder exists, as on a machine with the host installed.
+      mkdir -p "$WINEPREFIX/drive_c/Program Files/Messenger Plus! 2/Plugins"
+      wineserver -w
+      touch "$WINEPREFIX/.tavri-ready"
+    fi
+  ) 9>"$TAVRI_BUILD/wineprefix.lock"
+}
+
+# Trusts the test CA inside the private prefix only, once per CA.
+_tavri_trust_test_ca() {
+  local der=$TAVRI_BUILD/certs/ca.der
+  [ -f "$der" ] || return 0
+  local stamp=$WINEPREFIX/.tavri-ca.sha
+  local sum
+  sum=$(sha256sum "$der" | cut -d' ' -f1)
+  [ "$(cat "$stamp" 2>/dev/null)" = "$sum" ] && return 0
+  if [ -f "$TAVRI_BIN/trustca.exe" ]; then
+    wine "$TAVRI_BIN/trustca.exe" "$(winepath -w "$der")" >&2 && echo "$sum" >"$stamp"
+  fi
+}
+
+_tavri_start_xvfb() {
+  local fdfile
+  fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  _tavri_xvfb_pid=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$(tr -d '\n' <"$fdfile")"
+  rm -f "$fdfile"
+  [ "$DISPLAY" != ":" ] || { echo "harness: Xvfb did not start" >&2; return 1; }
+}
+
+tavri_wine_start() {
+  trap tavri_wine_stop EXIT
+  trap 'exit 130' INT TERM
+  mkdir -p "$TAVRI_ARTIFACTS"
+  _tavri_make_prefix
+  _tavri_start_xvfb
+  _tavri_trust_test_ca
+}
+
+tavri_wine_stop() {
+  local pid
+  for pid in "${_tavri_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+  done
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  if [ -n "$_tavri_xvfb_pid" ]; then
+    kill "$_tavri_xvfb_pid" 2>/dev/null
+    wait "$_tavri_xvfb_pid" 2>/dev/null
+    _tavri_xvfb_pid=
+  fi
+  _tavri_pids=()
+}
+
+# Windows path of a Linux path, for arguments of Windows programs.
+tavri_winpath() { winepath -w "$1" 2>/dev/null; }
+
+# A screenshot of the whole virtual screen as PNG.
+tavri_screenshot() {
+  import -window root -display "$DISPLAY" "$1" 2>/dev/null ||
+    { xwd -root -display "$DISPLAY" -silent | convert xwd:- "$1"; }
+}
