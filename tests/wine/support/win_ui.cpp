@@ -1,4 +1,4 @@
-#include "windows.h"
+#include "win_ui.h"
 
 #include <memory>
 
