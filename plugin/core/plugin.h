@@ -46,6 +46,11 @@ public:
     const std::string& amountLeft() const { return amountLeft_; }
 
 private:
+    // One report call up to the key's removal: credentials from the form,
+    // fetch, cut out the field. `result` holds the outcome of every finished
+    // step, also when a later one throws.
+    void readField(std::string_view key, std::string_view endMarker, Value& result);
+
     PluginServices& services_;
     std::string accountName_;
     std::string password_;

@@ -39,7 +39,7 @@ private:
 
     SettingsFormServices services_;
     std::shared_ptr<SettingsWindow> current_;
-    SettingsWindow* modal_ = nullptr;  // the instance inside ShowSettings, if any
+    std::weak_ptr<SettingsWindow> modal_;  // the instance inside ShowSettings, if any
 };
 
 // Where the web-site button leads, and the store's key names.
