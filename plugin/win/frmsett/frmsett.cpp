@@ -1,36 +1,311 @@
-// Placeholder until the real window lands: holds the fields, cannot show.
+// The settings window: a hidden-at-birth tool window whose two edit fields
+// hold the credentials, shown modally on request.
 #include "frmsett.h"
 
-#include <atomic>
+#include <windows.h>
+#include <commctrl.h>
+#include <imm.h>
+
+#include <exception>
 
 #include "automation_error.h"
+#include "frmsett_layout.h"
+#include "settings_form.h"
+#include "text.h"
 
 namespace tavri::win {
 namespace {
 
-std::atomic<long> g_live{0};
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
 
-class PlaceholderWindow : public SettingsWindow {
+// The class lives while at least one window does: it is unregistered with the
+// last one, so an unloaded DLL leaves no class whose procedure points into it.
+SRWLOCK g_classLock = SRWLOCK_INIT;
+long g_live = 0;
+
+HINSTANCE thisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
+    return module;
+}
+
+void acquireClass(WNDPROC windowProc) {
+    AcquireSRWLockExclusive(&g_classLock);
+    if (g_live++ == 0) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = windowProc;
+        wc.hInstance = thisModule();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kFrmsettClassName;
+        RegisterClassExW(&wc);  // a failure shows up as CreateWindowExW failing
+    }
+    ReleaseSRWLockExclusive(&g_classLock);
+}
+
+void releaseClass() {
+    AcquireSRWLockExclusive(&g_classLock);
+    if (--g_live == 0) UnregisterClassW(kFrmsettClassName, thisModule());
+    ReleaseSRWLockExclusive(&g_classLock);
+}
+
+struct Dpi {
+    int x, y;
+    static Dpi ofScreen() {
+        HDC screen = GetDC(nullptr);
+        Dpi dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+        ReleaseDC(nullptr, screen);
+        return dpi;
+    }
+    int px(int twips) const { return MulDiv(twips, x, 1440); }
+    int py(int twips) const { return MulDiv(twips, y, 1440); }
+};
+
+std::string fieldText(HWND edit) {
+    if (!edit) return {};
+    std::wstring text(GetWindowTextLengthW(edit) + 1, L'\0');
+    text.resize(GetWindowTextW(edit, text.data(), static_cast<int>(text.size())));
+    return toUtf8(text);
+}
+
+void setFieldText(HWND edit, std::string_view utf8) {
+    if (edit) SetWindowTextW(edit, toWide(utf8).c_str());
+}
+
+// Window procedures must not let exceptions escape into the system's frames.
+// The core reports its own failures; this is the last resort, and the
+// window stays as it is so nothing typed is lost.
+template <typename Event>
+void raiseEvent(HWND hwnd, Event&& event) noexcept {
+    try {
+        event();
+    } catch (const std::exception& e) {
+        MessageBoxW(IsWindow(hwnd) ? hwnd : nullptr, toWide(e.what()).c_str(),
+                    toWide(kAppTitle).c_str(), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBoxW(IsWindow(hwnd) ? hwnd : nullptr, L"Unexpected error",
+                    toWide(kAppTitle).c_str(), MB_OK | MB_ICONERROR);
+    }
+}
+
+class FrmsettWindow final : public SettingsWindow {
 public:
-    PlaceholderWindow() { ++g_live; }
-    ~PlaceholderWindow() override { --g_live; }
-    std::string accountName() const override { return account_; }
-    std::string password() const override { return password_; }
-    void setAccountName(std::string_view t) override { account_ = t; }
-    void setPassword(std::string_view t) override { password_ = t; }
-    void showModal() override { throw AutomationError(445, "Object doesn't support this action"); }
-    void close() override {}
+    explicit FrmsettWindow(SettingsWindowEvents& events) : events_(events) {
+        acquireClass(&windowProc);
+        create();
+    }
+
+    ~FrmsettWindow() override {
+        if (destroyedFlag_) *destroyedFlag_ = true;
+        if (HWND hwnd = hwnd_) {
+            // Detach first: the window's last messages must not reach a
+            // half-destroyed object.
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            forgetWindow();
+            DestroyWindow(hwnd);
+        }
+        releaseClass();
+    }
+
+    FrmsettWindow(const FrmsettWindow&) = delete;
+    FrmsettWindow& operator=(const FrmsettWindow&) = delete;
+
+    std::string accountName() const override { return fieldText(text1_); }
+    std::string password() const override { return fieldText(text2_); }
+    void setAccountName(std::string_view text) override { setFieldText(text1_, text); }
+    void setPassword(std::string_view text) override { setFieldText(text2_, text); }
+
+    void showModal() override;
+    void close() override {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
 
 private:
-    std::string account_, password_;
+    void create();
+    void addToolTip(HWND tip, HWND control, const wchar_t* text);
+    void centreOnScreen();
+    void forgetWindow() { hwnd_ = text1_ = text2_ = lastFocus_ = nullptr; }
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    SettingsWindowEvents& events_;
+    HWND hwnd_ = nullptr;
+    HWND text1_ = nullptr;
+    HWND text2_ = nullptr;
+    HWND lastFocus_ = nullptr;  // the control that gets the focus back on activation
+    bool modal_ = false;
+    bool* destroyedFlag_ = nullptr;  // set while showModal runs
 };
+
+void FrmsettWindow::create() {
+    const Dpi dpi = Dpi::ofScreen();
+    const HINSTANCE module = thisModule();
+    const int clientWidth = dpi.px(frmsett_layout::kClientWidth);
+    const int clientHeight = dpi.py(frmsett_layout::kClientHeight);
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+
+    hwnd_ = CreateWindowExW(kWindowExStyle, kFrmsettClassName, kFrmsettCaption, kWindowStyle, 0, 0,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            module, this);
+    if (!hwnd_) {
+        releaseClass();
+        throw AutomationError(7, "Out of memory: the settings window cannot be created");
+    }
+    // Correct for any frame metrics that AdjustWindowRectEx did not foresee.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    if (client.right != clientWidth || client.bottom != clientHeight) {
+        SetWindowPos(hwnd_, nullptr, 0, 0,
+                     frame.right - frame.left + clientWidth - client.right,
+                     frame.bottom - frame.top + clientHeight - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, module,
+                               nullptr);  // owned by the form: destroyed with it
+
+    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    for (const auto& c : frmsett_layout::kControls) {
+        const int left = dpi.px(c.left), top = dpi.py(c.top);
+        HWND control = CreateWindowExW(
+            c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, left, top,
+            dpi.px(c.left + c.width) - left, dpi.py(c.top + c.height) - top, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+        SendMessageW(control, WM_SETFONT, font, FALSE);
+        if (c.toolTip && tip) addToolTip(tip, control, c.toolTip);
+    }
+    text1_ = GetDlgItem(hwnd_, frmsett_id::kText1);
+    text2_ = GetDlgItem(hwnd_, frmsett_id::kText2);
+    SendMessageW(text2_, EM_SETPASSWORDCHAR, L'*', 0);
+    ImmAssociateContext(text2_, nullptr);  // no input-method editor for the password
+}
+
+void FrmsettWindow::addToolTip(HWND tip, HWND control, const wchar_t* text) {
+    TTTOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;  // accepted by every comctl32 version
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = hwnd_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void FrmsettWindow::centreOnScreen() {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FrmsettWindow::showModal() {
+    if (modal_) throw error::formAlreadyModal();
+    if (!hwnd_) throw AutomationError(error::kInvalidCall, "The settings window has been closed");
+
+    bool destroyed = false;
+    destroyedFlag_ = &destroyed;
+    modal_ = true;
+    centreOnScreen();
+    lastFocus_ = text2_;
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetFocus(text2_);
+
+    // Runs until the window is destroyed (close()) or the thread is asked to
+    // quit. Every message of the thread is dispatched, so the host can call
+    // in meanwhile; `this` is only touched while it is known to be alive.
+    bool quit = false;
+    WPARAM quitCode = 0;
+    MSG msg;
+    while (!destroyed && hwnd_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quitCode = msg.wParam;
+            break;
+        }
+        if (got == -1) break;
+        if (destroyed || !hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    if (!destroyed) {
+        destroyedFlag_ = nullptr;
+        modal_ = false;
+        // Asked to quit while open: the window hides and keeps its fields.
+        if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
+LRESULT CALLBACK FrmsettWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<FrmsettWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+
+    // The owner of the events may discard this window while handling one, so
+    // nothing of `self` is touched after an event has been raised.
+    SettingsWindowEvents& events = self->events_;
+    switch (message) {
+    case WM_CLOSE:
+        raiseEvent(hwnd, [&] { events.onCloseBox(); });
+        return 0;
+    case WM_COMMAND:
+        // Enter and Esc arrive here as IDOK and IDCANCEL from the dialog
+        // navigation; the form has no default or cancel button, so they and
+        // everything else but the two buttons' clicks are ignored.
+        if (HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == frmsett_id::kCommand1)
+                raiseEvent(hwnd, [&] { events.onSave(); });
+            else if (LOWORD(wParam) == frmsett_id::kCommand2)
+                raiseEvent(hwnd, [&] { events.onSiteButton(); });
+        }
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd, focus)) self->lastFocus_ = focus;
+        } else if (self->lastFocus_) {
+            SetFocus(self->lastFocus_);
+        }
+        return 0;
+    case WM_SETFOCUS:
+        if (self->lastFocus_) SetFocus(self->lastFocus_);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->forgetWindow();
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
 
 }  // namespace
 
-std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents&) {
-    return std::make_unique<PlaceholderWindow>();
+std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents& events) {
+    return std::make_unique<FrmsettWindow>(events);
 }
 
-long liveSettingsWindows() { return g_live; }
+long liveSettingsWindows() {
+    AcquireSRWLockShared(&g_classLock);
+    const long live = g_live;
+    ReleaseSRWLockShared(&g_classLock);
+    return live;
+}
 
 }  // namespace tavri::win
