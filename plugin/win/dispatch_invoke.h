@@ -1,0 +1,18 @@
+#pragma once
+// IDispatch::Invoke through the type library, for typed and for variant
+// by-reference callers alike.
+#include <windows.h>
+#include <oaidl.h>
+
+namespace tavri::win {
+
+// DispInvoke on `instance` (described by the vtable type info `info`).
+// Scripting clients pass by-reference arguments as VT_BYREF|VT_VARIANT,
+// which DispInvoke refuses for typed BSTR* / long* parameters: such an
+// argument is coerced in place to the parameter's type and handed over as a
+// typed reference into the caller's variant, so results flow back to it.
+HRESULT invokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
+                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                              UINT* argError);
+
+}  // namespace tavri::win

@@ -1,0 +1,24 @@
+#pragma once
+// The per-user settings store: string values under
+// HKCU\Software\VB and VBA Program Settings\<application>\Data.
+#include <string>
+
+#include "ports.h"
+
+namespace tavri::win {
+
+class RegistrySettingsStore : public SettingsStore {
+public:
+    explicit RegistrySettingsStore(std::wstring appName = L"Tavri Plugin",
+                                   std::wstring section = L"Data");
+    std::string read(std::string_view key) override;
+    void write(std::string_view key, std::string_view value) override;
+
+    // HKCU-relative path of the section's key.
+    const std::wstring& keyPath() const { return keyPath_; }
+
+private:
+    std::wstring keyPath_;
+};
+
+}  // namespace tavri::win
