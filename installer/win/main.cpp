@@ -1,0 +1,17 @@
+// Install.exe: shows Form1 and runs until it closes. The exit code tells how
+// it ended: 0 installed, 1 install failed, 2 closed without installing.
+#include <windows.h>
+
+#include "form1.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    tavri::installer::win::Form1 form(instance);
+    if (!form.create(showCommand)) return static_cast<int>(tavri::installer::win::FormResult::Failed);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (form.handleKeyboard(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(form.result());
+}

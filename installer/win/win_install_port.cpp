@@ -1,0 +1,108 @@
+#include "win_install_port.h"
+
+#include "handles.h"
+#include "wide_text.h"
+
+namespace tavri::installer::win {
+namespace {
+
+// Handles every message waiting for this thread. A quit request is kept for
+// the main loop (returned) rather than lost inside the wait.
+bool dispatchPending() {
+    bool quit = false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return quit;
+}
+
+}  // namespace
+
+std::string WinInstallPort::programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    path.resize(slash == std::wstring::npos ? 0 : slash);
+    if (path.size() == 2 && path[1] == L':') path += L'\\';  // a drive's root keeps its separator
+    return toUtf8(path);
+}
+
+bool WinInstallPort::copyFile(const std::string& source, const std::string& destination) {
+    return CopyFileW(toWide(source).c_str(), toWide(destination).c_str(), FALSE) != 0;
+}
+
+bool WinInstallPort::existsInCurrentDirectory(std::string_view fileName) {
+    const DWORD attributes = GetFileAttributesW(toWide(fileName).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WinInstallPort::registrationCommandLine() {
+    return toUtf8(windowText(commandBox_));
+}
+
+ProgramRun WinInstallPort::runAndWait(const std::string& commandLine, unsigned waitLimitMs) {
+    std::wstring line = toWide(commandLine);
+    if (line.empty()) return {ProgramRun::Status::NotStarted, 0};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINIMIZED;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return {ProgramRun::Status::NotStarted, 0};
+    tavri::win::UniqueKernelHandle process(started.hProcess);
+    tavri::win::UniqueKernelHandle thread(started.hThread);
+
+    bool quitRequested = false;
+    const DWORD start = GetTickCount();
+    ProgramRun run{ProgramRun::Status::TimedOut, 0};
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= waitLimitMs) break;
+        const HANDLE waitFor = process.get();
+        const DWORD woke =
+            MsgWaitForMultipleObjects(1, &waitFor, FALSE, waitLimitMs - elapsed, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(process.get(), &code))
+                run = {ProgramRun::Status::Exited, code};
+            else
+                run = {ProgramRun::Status::NotStarted, 0};
+            break;
+        }
+        if (woke == WAIT_OBJECT_0 + 1) {
+            quitRequested = dispatchPending() || quitRequested;
+            continue;
+        }
+        if (woke == WAIT_FAILED) {
+            run = {ProgramRun::Status::NotStarted, 0};
+            break;
+        }
+        // WAIT_TIMEOUT: the loop's limit check ends it.
+    }
+    if (quitRequested) PostQuitMessage(0);
+    return run;
+}
+
+void WinInstallPort::showMessage(std::string_view caption, std::string_view text,
+                                 MessageIcon icon) {
+    const UINT iconStyle = icon == MessageIcon::Information ? MB_ICONINFORMATION : MB_ICONSTOP;
+    MessageBoxW(owner_, toWide(text).c_str(), toWide(caption).c_str(), MB_OK | iconStyle);
+}
+
+}  // namespace tavri::installer::win

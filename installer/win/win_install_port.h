@@ -1,0 +1,28 @@
+#pragma once
+// The install sequence's port on Windows: file copy, processes started
+// minimized and waited for while the window keeps answering, message boxes.
+#include <windows.h>
+
+#include "install_sequence.h"
+
+namespace tavri::installer::win {
+
+class WinInstallPort : public InstallPort {
+public:
+    // owner: the window that message boxes belong to; commandBox: the text
+    // box that holds the registration command line.
+    WinInstallPort(HWND owner, HWND commandBox) : owner_(owner), commandBox_(commandBox) {}
+
+    std::string programFolder() override;
+    bool copyFile(const std::string& source, const std::string& destination) override;
+    bool existsInCurrentDirectory(std::string_view fileName) override;
+    std::string registrationCommandLine() override;
+    ProgramRun runAndWait(const std::string& commandLine, unsigned waitLimitMs) override;
+    void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+
+private:
+    HWND owner_;
+    HWND commandBox_;
+};
+
+}  // namespace tavri::installer::win
