@@ -82,8 +82,12 @@ HRESULT invokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         const int position = parameterOf(*params, i);
         if (position < 0 || position >= function.get()->cParams) continue;
         const TYPEDESC& type = function.get()->lprgelemdescParam[position].tdesc;
-        if (!isScalarReference(type)) continue;
         VARIANT* inner = V_VARIANTREF(&args[i]);
+        if (type.vt != VT_PTR) {
+            args[i] = *inner;  // by value: DispInvoke coerces its own copy
+            continue;
+        }
+        if (!isScalarReference(type)) continue;
         const VARTYPE wanted = type.lptdesc->vt;
         if (V_VT(inner) != wanted && FAILED(VariantChangeType(inner, inner, 0, wanted))) {
             if (argError) *argError = i;
