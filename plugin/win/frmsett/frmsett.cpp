@@ -10,6 +10,7 @@
 
 #include "automation_error.h"
 #include "frmsett_layout.h"
+#include "handles.h"
 #include "settings_form.h"
 #include "text.h"
 
@@ -101,12 +102,12 @@ public:
 
     ~FrmsettWindow() override {
         if (destroyedFlag_) *destroyedFlag_ = true;
-        if (HWND hwnd = hwnd_) {
+        if (window_) {
             // Detach first: the window's last messages must not reach a
             // half-destroyed object.
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            forgetWindow();
-            DestroyWindow(hwnd);
+            SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+            text1_ = text2_ = lastFocus_ = nullptr;
+            window_.reset();
         }
         releaseClass();
     }
@@ -120,19 +121,24 @@ public:
     void setPassword(std::string_view text) override { setFieldText(text2_, text); }
 
     void showModal() override;
+    // Destroying the window ends any modal loop; WM_NCDESTROY lets go of it.
     void close() override {
-        if (hwnd_) DestroyWindow(hwnd_);
+        if (window_) DestroyWindow(window_.get());
     }
 
 private:
     void create();
     void addToolTip(HWND tip, HWND control, const wchar_t* text);
     void centreOnScreen();
-    void forgetWindow() { hwnd_ = text1_ = text2_ = lastFocus_ = nullptr; }
+    HWND hwnd() const { return window_.get(); }
+    void forgetWindow() {
+        window_.release();
+        text1_ = text2_ = lastFocus_ = nullptr;
+    }
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     SettingsWindowEvents& events_;
-    HWND hwnd_ = nullptr;
+    UniqueWindow window_;
     HWND text1_ = nullptr;
     HWND text2_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that gets the focus back on activation
@@ -148,18 +154,18 @@ void FrmsettWindow::create() {
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
 
-    hwnd_ = CreateWindowExW(kWindowExStyle, kFrmsettClassName, kFrmsettCaption, kWindowStyle, 0, 0,
-                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                            module, this);
-    if (!hwnd_) {
+    window_.reset(CreateWindowExW(kWindowExStyle, kFrmsettClassName, kFrmsettCaption,
+                                  kWindowStyle, 0, 0, frame.right - frame.left,
+                                  frame.bottom - frame.top, nullptr, nullptr, module, this));
+    if (!window_) {
         releaseClass();
         throw AutomationError(7, "Out of memory: the settings window cannot be created");
     }
     // Correct for any frame metrics that AdjustWindowRectEx did not foresee.
     RECT client{};
-    GetClientRect(hwnd_, &client);
+    GetClientRect(hwnd(), &client);
     if (client.right != clientWidth || client.bottom != clientHeight) {
-        SetWindowPos(hwnd_, nullptr, 0, 0,
+        SetWindowPos(hwnd(), nullptr, 0, 0,
                      frame.right - frame.left + clientWidth - client.right,
                      frame.bottom - frame.top + clientHeight - client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -169,7 +175,7 @@ void FrmsettWindow::create() {
     InitCommonControlsEx(&icc);
     HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, module,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, module,
                                nullptr);  // owned by the form: destroyed with it
 
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
@@ -177,13 +183,13 @@ void FrmsettWindow::create() {
         const int left = dpi.px(c.left), top = dpi.py(c.top);
         HWND control = CreateWindowExW(
             c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, left, top,
-            dpi.px(c.left + c.width) - left, dpi.py(c.top + c.height) - top, hwnd_,
+            dpi.px(c.left + c.width) - left, dpi.py(c.top + c.height) - top, hwnd(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
         SendMessageW(control, WM_SETFONT, font, FALSE);
         if (c.toolTip && tip) addToolTip(tip, control, c.toolTip);
     }
-    text1_ = GetDlgItem(hwnd_, frmsett_id::kText1);
-    text2_ = GetDlgItem(hwnd_, frmsett_id::kText2);
+    text1_ = GetDlgItem(hwnd(), frmsett_id::kText1);
+    text2_ = GetDlgItem(hwnd(), frmsett_id::kText2);
     SendMessageW(text2_, EM_SETPASSWORDCHAR, L'*', 0);
     ImmAssociateContext(text2_, nullptr);  // no input-method editor for the password
 }
@@ -192,7 +198,7 @@ void FrmsettWindow::addToolTip(HWND tip, HWND control, const wchar_t* text) {
     TTTOOLINFOW info{};
     info.cbSize = TTTOOLINFOW_V2_SIZE;  // accepted by every comctl32 version
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = hwnd_;
+    info.hwnd = hwnd();
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
@@ -200,24 +206,25 @@ void FrmsettWindow::addToolTip(HWND tip, HWND control, const wchar_t* text) {
 
 void FrmsettWindow::centreOnScreen() {
     RECT r{};
-    GetWindowRect(hwnd_, &r);
+    GetWindowRect(hwnd(), &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+    SetWindowPos(hwnd(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FrmsettWindow::showModal() {
     if (modal_) throw error::formAlreadyModal();
-    if (!hwnd_) throw AutomationError(error::kInvalidCall, "The settings window has been closed");
+    if (!hwnd())
+        throw AutomationError(error::kInvalidCall, "The settings window has been closed");
 
     bool destroyed = false;
     destroyedFlag_ = &destroyed;
     modal_ = true;
     centreOnScreen();
     lastFocus_ = text2_;
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
+    ShowWindow(hwnd(), SW_SHOW);
+    SetForegroundWindow(hwnd());
     SetFocus(text2_);
 
     // Runs until the window is destroyed (close()) or the thread is asked to
@@ -226,7 +233,7 @@ void FrmsettWindow::showModal() {
     bool quit = false;
     WPARAM quitCode = 0;
     MSG msg;
-    while (!destroyed && hwnd_) {
+    while (!destroyed && hwnd()) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             quit = true;
@@ -234,7 +241,7 @@ void FrmsettWindow::showModal() {
             break;
         }
         if (got == -1) break;
-        if (destroyed || !hwnd_ || !IsDialogMessageW(hwnd_, &msg)) {
+        if (destroyed || !hwnd() || !IsDialogMessageW(hwnd(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -244,7 +251,7 @@ void FrmsettWindow::showModal() {
         destroyedFlag_ = nullptr;
         modal_ = false;
         // Asked to quit while open: the window hides and keeps its fields.
-        if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+        if (hwnd()) ShowWindow(hwnd(), SW_HIDE);
     }
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
 }

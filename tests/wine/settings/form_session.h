@@ -65,7 +65,8 @@ ModalResult runModal(tavri::SettingsWindow& window, const std::function<void(HWN
 
 // Keyboard input as a user types it. The keys go to the foreground window, so
 // they are only sent while `target` is the foreground window; false otherwise.
-bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys);  // down in order, up in reverse
+// A chord's keys go down in order and come up in reverse.
+bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys);
 bool typeText(HWND target, const std::wstring& text);
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);

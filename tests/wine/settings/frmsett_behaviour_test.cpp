@@ -73,7 +73,8 @@ TEST(FrmsettKeyboard, AFocusedButtonIsPressedWithSpaceOrEnter) {
         ASSERT_NE(hwnd, nullptr);
         ASSERT_TRUE(pressChord(hwnd, {VK_TAB}));
         ASSERT_TRUE(pressChord(hwnd, {VK_TAB}));
-        ASSERT_TRUE(waitUntil([&] { return focusOfThread(mainThread) == item(hwnd, id::kCommand1); }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return focusOfThread(mainThread) == item(hwnd, id::kCommand1); }));
         ASSERT_TRUE(pressChord(hwnd, {VK_SPACE}));
         EXPECT_TRUE(waitUntil([&] { return form.events.saves == 1; }));
         ASSERT_TRUE(pressChord(hwnd, {VK_RETURN}));
@@ -142,7 +143,8 @@ TEST(FrmsettFields, KeepTheirTextWhileHiddenAndRoundTripAnyText) {
     EXPECT_EQ(form.window->accountName(), "") << "created with empty fields";
     EXPECT_EQ(form.window->password(), "");
 
-    const std::string name = "Zo\xC3\xAB \xE5\x90\x8D\xE5\x89\x8D \xF0\x9F\x98\x80";  // Zoë 名前 😀
+    // "Zoë 名前 😀": Latin, CJK and a character beyond the BMP (a surrogate pair).
+    const std::string name = "Zo\xC3\xAB \xE5\x90\x8D\xE5\x89\x8D \xF0\x9F\x98\x80";
     const std::string password = " a&b = c ";
     form.window->setAccountName(name);
     form.window->setPassword(password);

@@ -16,10 +16,11 @@ std::wstring tempFile(const wchar_t* prefix) {
     return path;
 }
 
-HANDLE inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
+tavri::win::UniqueFile inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return tavri::win::UniqueFile(CreateFileW(path.c_str(), access,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::wstring quoted(const std::wstring& arg) {
@@ -38,31 +39,26 @@ HostProcess::HostProcess(const std::vector<std::wstring>& args)
     std::wstring commandLine = quoted(wintest::besideMe(L"plughost.exe"));
     for (const auto& a : args) commandLine += L" " + quoted(a);
 
-    HANDLE in = inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
-    HANDLE out = inheritable(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE err = inheritable(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
+    const auto in = inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    const auto out = inheritable(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
+    const auto err = inheritable(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in;
-    si.hStdOutput = out;
-    si.hStdError = err;
+    si.hStdInput = in.get();
+    si.hStdOutput = out.get();
+    si.hStdError = err.get();
     PROCESS_INFORMATION pi{};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                        nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        process_ = pi.hProcess;
+        tavri::win::UniqueKernelHandle thread(pi.hThread);
+        process_.reset(pi.hProcess);
         pid_ = pi.dwProcessId;
     }
-    for (HANDLE h : {in, out, err})
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
 }
 
 HostProcess::~HostProcess() {
-    if (process_) {
-        wait(1);
-        CloseHandle(process_);
-    }
+    if (process_) wait(1);
     DeleteFileW(outPath_.c_str());
     DeleteFileW(errPath_.c_str());
 }
@@ -75,40 +71,40 @@ HWND HostProcess::waitForForm(DWORD timeoutMs) const {
 
 int HostProcess::wait(DWORD timeoutMs) {
     if (!process_) return -1;
-    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 5000);
+    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 5000);
         return -1;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
+    GetExitCodeProcess(process_.get(), &code);
     return static_cast<int>(code);
 }
 
 std::string HostProcess::readFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+    const tavri::win::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+    if (!file) return {};
     std::string text;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-    CloseHandle(file);
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got)
+        text.append(buffer, got);
     return text;
 }
 
 std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
     std::vector<DWORD> found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return found;
+    const tavri::win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return found;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0)
             found.push_back(entry.th32ProcessID);
     }
-    CloseHandle(snapshot);
     return found;
 }
 

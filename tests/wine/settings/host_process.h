@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "handles.h"
+
 namespace settings_test {
 
 class HostProcess {
@@ -17,7 +19,7 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
-    bool started() const { return process_ != nullptr; }
+    bool started() const { return static_cast<bool>(process_); }
     DWORD pid() const { return pid_; }
     // The settings window once this process shows it, or nullptr.
     HWND waitForForm(DWORD timeoutMs = 15000) const;
@@ -29,7 +31,7 @@ public:
 private:
     static std::string readFile(const std::wstring& path);
 
-    HANDLE process_ = nullptr;
+    tavri::win::UniqueKernelHandle process_;
     DWORD pid_ = 0;
     std::wstring outPath_, errPath_;
 };

@@ -191,11 +191,11 @@ TEST_F(SettingsEndToEnd, TheWebSiteButtonStartsExplorerAndTheFormStaysOpen) {
         return !explorers.empty();
     }, 10000)) << "no explorer was started";
     for (DWORD pid : explorers) {
-        if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-            TerminateProcess(p, 0);
-            WaitForSingleObject(p, 5000);
-            CloseHandle(p);
-        }
+        const tavri::win::UniqueKernelHandle p(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (!p) continue;  // already gone
+        TerminateProcess(p.get(), 0);
+        WaitForSingleObject(p.get(), 5000);
     }
     EXPECT_TRUE(IsWindow(form.window) && IsWindowVisible(form.window)) << "the form stays open";
     closeAndFinish(host, form);
