@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "automation_error.h"
+#include "frmsett_class.h"
 #include "frmsett_layout.h"
 #include "handles.h"
 #include "settings_form.h"
@@ -19,40 +20,6 @@ namespace {
 
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
-
-// The class lives while at least one window does: it is unregistered with the
-// last one, so an unloaded DLL leaves no class whose procedure points into it.
-SRWLOCK g_classLock = SRWLOCK_INIT;
-long g_live = 0;
-
-HINSTANCE thisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
-    return module;
-}
-
-void acquireClass(WNDPROC windowProc) {
-    AcquireSRWLockExclusive(&g_classLock);
-    if (g_live++ == 0) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = windowProc;
-        wc.hInstance = thisModule();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kFrmsettClassName;
-        RegisterClassExW(&wc);  // a failure shows up as CreateWindowExW failing
-    }
-    ReleaseSRWLockExclusive(&g_classLock);
-}
-
-void releaseClass() {
-    AcquireSRWLockExclusive(&g_classLock);
-    if (--g_live == 0) UnregisterClassW(kFrmsettClassName, thisModule());
-    ReleaseSRWLockExclusive(&g_classLock);
-}
 
 struct Dpi {
     int x, y;
@@ -96,7 +63,7 @@ void raiseEvent(HWND hwnd, Event&& event) noexcept {
 class FrmsettWindow final : public SettingsWindow {
 public:
     explicit FrmsettWindow(SettingsWindowEvents& events) : events_(events) {
-        acquireClass(&windowProc);
+        frmsett_class::acquire(&windowProc);
         create();
     }
 
@@ -109,7 +76,7 @@ public:
             text1_ = text2_ = lastFocus_ = nullptr;
             window_.reset();
         }
-        releaseClass();
+        frmsett_class::release();
     }
 
     FrmsettWindow(const FrmsettWindow&) = delete;
@@ -148,7 +115,7 @@ private:
 
 void FrmsettWindow::create() {
     const Dpi dpi = Dpi::ofScreen();
-    const HINSTANCE module = thisModule();
+    const HINSTANCE module = frmsett_class::thisModule();
     const int clientWidth = dpi.px(frmsett_layout::kClientWidth);
     const int clientHeight = dpi.py(frmsett_layout::kClientHeight);
     RECT frame{0, 0, clientWidth, clientHeight};
@@ -158,7 +125,7 @@ void FrmsettWindow::create() {
                                   kWindowStyle, 0, 0, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, module, this));
     if (!window_) {
-        releaseClass();
+        frmsett_class::release();
         throw AutomationError(7, "Out of memory: the settings window cannot be created");
     }
     // Correct for any frame metrics that AdjustWindowRectEx did not foresee.
@@ -308,11 +275,6 @@ std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents& eve
     return std::make_unique<FrmsettWindow>(events);
 }
 
-long liveSettingsWindows() {
-    AcquireSRWLockShared(&g_classLock);
-    const long live = g_live;
-    ReleaseSRWLockShared(&g_classLock);
-    return live;
-}
+long liveSettingsWindows() { return frmsett_class::live(); }
 
 }  // namespace tavri::win

@@ -13,7 +13,8 @@ bash "$here/gtest.sh" "$@" --artifacts "$(winepath -w "$artifacts")"
 rc=$?
 
 if [ -f "$artifacts/settings.bmp" ]; then
-  convert "$artifacts/settings.bmp" "$artifacts/settings.png" && rm -f "$artifacts/settings.bmp"
+  convert "$artifacts/settings.bmp" -strip -define png:exclude-chunk=date,time \
+    "$artifacts/settings.png" && rm -f "$artifacts/settings.bmp"
   echo "e2e.sh: screenshot in $artifacts/settings.png"
 fi
 exit "$rc"
