@@ -5,7 +5,9 @@
 #   tavri_wine_stop      stops everything started here, by process id
 #   tavri_track PID      stop PID too when the script ends
 #
-# Everything started is stopped on exit, also when a test fails.
+# Everything started is stopped on exit, also when a test fails. Runs take
+# the prefix in turn (one wineserver, one virtual desktop): a second run waits
+# for the first instead of sharing, or killing, its programs.
 
 TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
@@ -70,9 +72,19 @@ _tavri_start_xvfb() {
   [ "$DISPLAY" != ":" ] || { echo "harness: Xvfb did not start" >&2; return 1; }
 }
 
+_tavri_lock_prefix() {
+  [ -n "${TAVRI_WINE_LOCKED:-}" ] && return 0
+  mkdir -p "$TAVRI_BUILD"
+  exec {_tavri_lock_fd}>"$TAVRI_BUILD/wineprefix.run.lock"
+  flock -w "${TAVRI_WINE_LOCK_WAIT:-1800}" "$_tavri_lock_fd" ||
+    { echo "harness: the Wine prefix stayed busy" >&2; return 1; }
+  export TAVRI_WINE_LOCKED=1
+}
+
 tavri_wine_start() {
   trap tavri_wine_stop EXIT
   trap 'exit 130' INT TERM
+  _tavri_lock_prefix || return 1
   mkdir -p "$TAVRI_ARTIFACTS"
   _tavri_make_prefix
   _tavri_start_xvfb
