@@ -96,7 +96,26 @@ TEST_F(InstallOutcome, CopyFailuresStopBeforeTheRegistryAndTheRegistration) {
     EXPECT_FALSE(pluginRegistered());
 }
 
-TEST_F(InstallOutcome, PluginFileHeldOpenByTheHostStopsTheInstall) {
+TEST_F(InstallOutcome, HostRunningWithThePluginLoadedStopsTheInstall) {
+    TempFolder release;
+    layOutRelease(release);
+    {
+        RunningInstaller first(release.path(), release.path());
+        ASSERT_TRUE(first.form());
+        ASSERT_EQ(first.installAndReadMessage().text, kDone);
+        first.waitForExit();
+    }
+    RunningHost host;
+    ASSERT_TRUE(host.waitUntilLoaded(kDestination, 30000)) << "the host did not load the plug-in";
+    // Whatever the install imports or registers now would show up again.
+    unregisterAndUnlist();
+    expectFailure(release.path(), release.path());
+    EXPECT_TRUE(host.running());
+    EXPECT_FALSE(hostListsPlugin()) << "the registry import ran after the failed copy";
+    EXPECT_FALSE(pluginRegistered()) << "the registration ran after the failed copy";
+}
+
+TEST_F(InstallOutcome, PluginFileHeldOpenWithoutSharingStopsTheInstall) {
     ASSERT_TRUE(writeFileBytes(kDestination, "the plug-in the host has loaded"));
     // Held as the host holds a loaded plug-in: nobody may write it meanwhile.
     tavri::win::UniqueFile held(CreateFileW(kDestination.c_str(), GENERIC_READ, 0, nullptr,

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include <psapi.h>
+
 #include "handles.h"
 
 using tavri::win::UniqueFile;
@@ -263,16 +265,73 @@ bool hostListsPlugin() {
            found;
 }
 
-void clearInstallState() {
+void unregisterAndUnlist() {
     wintest::runProcess(L"regsvr32 /u /s \"" + wintest::besideMe(L"Tavri.dll") + L"\"");
-    SetFileAttributesW(kDestination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(kDestination.c_str());
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHostPluginsKey, 0, KEY_SET_VALUE, &key) ==
         ERROR_SUCCESS) {
         RegDeleteValueW(key, L"Tavri");
         RegCloseKey(key);
     }
+}
+
+void clearInstallState() {
+    unregisterAndUnlist();
+    SetFileAttributesW(kDestination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(kDestination.c_str());
+}
+
+RunningHost::RunningHost() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    if (!CreatePipe(&readEnd, &input_, &inherit, 0)) return;
+    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    UniqueKernelHandle hostInput(readEnd);
+    UniqueFile nul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = readEnd;
+    startup.hStdOutput = nul.get();
+    startup.hStdError = nul.get();
+    std::wstring line = L"\"" + wintest::besideMe(L"plughost.exe") + L"\"";
+    CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                   &process_);
+}
+
+RunningHost::~RunningHost() {
+    if (input_) CloseHandle(input_);  // end of input: the host ends
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+bool RunningHost::waitUntilLoaded(const std::wstring& modulePath, DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    while (running()) {
+        HMODULE modules[512];
+        DWORD bytes = 0;
+        if (EnumProcessModules(process_.hProcess, modules, sizeof modules, &bytes)) {
+            for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+                wchar_t name[MAX_PATH] = {};
+                GetModuleFileNameExW(process_.hProcess, modules[i], name, MAX_PATH);
+                if (CompareStringOrdinal(name, -1, modulePath.c_str(), -1, TRUE) == CSTR_EQUAL)
+                    return true;
+            }
+        }
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return false;
+}
+
+bool RunningHost::running() const {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
 int runCapturingOutput(const std::wstring& commandLine, std::string* output, DWORD timeoutMs) {
@@ -289,7 +348,7 @@ int runCapturingOutput(const std::wstring& commandLine, std::string* output, DWO
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul.get();
     startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdError = nul.get();
     PROCESS_INFORMATION started{};
     std::wstring line = commandLine;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,

@@ -96,6 +96,25 @@ std::wstring registeredServerPath();  // InprocServer32 of the plug-in's class, 
 bool hostListsPlugin();               // the value the registry file writes
 // Uninstalled: no plug-in file, no registration, no host listing.
 void clearInstallState();
+// The registration and the host listing removed; the plug-in file stays.
+void unregisterAndUnlist();
+
+// The host stand-in running with its plug-ins loaded, waiting for chat lines
+// on standard input; it ends when its input closes.
+class RunningHost {
+public:
+    RunningHost();
+    ~RunningHost();
+    RunningHost(const RunningHost&) = delete;
+    RunningHost& operator=(const RunningHost&) = delete;
+    bool running() const;
+    // Waits (bounded) until the host has loaded the module at this path.
+    bool waitUntilLoaded(const std::wstring& modulePath, DWORD timeoutMs) const;
+
+private:
+    PROCESS_INFORMATION process_{};
+    HANDLE input_ = nullptr;
+};
 // Runs a command line, capturing standard output; exit code or -1.
 int runCapturingOutput(const std::wstring& commandLine, std::string* output,
                        DWORD timeoutMs = 60000);
