@@ -57,11 +57,11 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 HWND createControl(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                    DWORD exStyle, const Twips& box, int id, const Scale& scale) {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style,
                                    scale.x(box.left), scale.y(box.top), scale.x(box.width),
                                    scale.y(box.height), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
                                    nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);

@@ -5,8 +5,10 @@
 #include "form1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    tavri::installer::win::Form1 form(instance);
-    if (!form.create(showCommand)) return static_cast<int>(tavri::installer::win::FormResult::Failed);
+    using tavri::installer::win::Form1;
+    using tavri::installer::win::FormResult;
+    Form1 form(instance);
+    if (!form.create(showCommand)) return static_cast<int>(FormResult::Failed);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (form.handleKeyboard(msg)) continue;

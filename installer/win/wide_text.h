@@ -29,7 +29,8 @@ inline std::string toUtf8(std::wstring_view wide) {
 // The whole text of a window, however long.
 inline std::wstring windowText(HWND hwnd) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    const int copied = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(copied));
     return text;
 }
 

@@ -50,6 +50,7 @@ public:
     }
 };
 
+const std::string kRegedit = "regedit /s install.reg";
 const std::string kRegistration =
     "regsvr32  /s \"C:/Program Files/Messenger Plus! 2/Plugins/Tavri.dll\"";
 
@@ -110,13 +111,11 @@ TEST(InstallSequence, EveryFailingStepEndsInTheFailureMessageAndRunsNothingAfter
         {"install.reg missing from the current directory",
          [](FakePort& p) { p.registryFilePresent = false; }, 2},
         {"registry editor cannot start",
-         [](FakePort& p) { p.runs["regedit /s install.reg"] = {ProgramRun::Status::NotStarted, 0}; },
-         3},
+         [](FakePort& p) { p.runs[kRegedit] = {ProgramRun::Status::NotStarted, 0}; }, 3},
         {"registry editor exits non-zero",
-         [](FakePort& p) { p.runs["regedit /s install.reg"] = {ProgramRun::Status::Exited, 1}; }, 3},
+         [](FakePort& p) { p.runs[kRegedit] = {ProgramRun::Status::Exited, 1}; }, 3},
         {"registry editor does not finish in time",
-         [](FakePort& p) { p.runs["regedit /s install.reg"] = {ProgramRun::Status::TimedOut, 0}; },
-         3},
+         [](FakePort& p) { p.runs[kRegedit] = {ProgramRun::Status::TimedOut, 0}; }, 3},
         {"registration tool cannot start",
          [](FakePort& p) { p.runs[kRegistration] = {ProgramRun::Status::NotStarted, 0}; }, 5},
         {"registration fails (damaged plug-in file)",

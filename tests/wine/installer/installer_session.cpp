@@ -56,7 +56,8 @@ std::vector<DWORD> capture(HDC source, int x, int y, int width, int height) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
     GdiFlush();
-    std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    const auto* first = static_cast<const DWORD*>(bits);
+    std::vector<DWORD> pixels(first, first + width * height);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);

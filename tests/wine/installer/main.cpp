@@ -12,7 +12,8 @@ extern std::wstring artifactsFolder;
 int wmain(int argc, wchar_t** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i + 1 < argc; ++i)
-        if (std::wcscmp(argv[i], L"--artifacts") == 0) installer_test::artifactsFolder = argv[i + 1];
+        if (std::wcscmp(argv[i], L"--artifacts") == 0)
+            installer_test::artifactsFolder = argv[i + 1];
     ::testing::AddGlobalTestEnvironment(new installer_test::PrefixStateGuard);
     return RUN_ALL_TESTS();
 }
