@@ -15,7 +15,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             setThisModule(instance);
-            DisableThreadLibraryCalls(instance);
             return reserveThreadContextSlot() ? TRUE : FALSE;
         case DLL_PROCESS_DETACH:
             // At process exit everything goes anyway; only a real unload

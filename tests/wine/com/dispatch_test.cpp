@@ -6,6 +6,7 @@
 #include <string>
 
 #include "com_call.h"
+#include "frmsett.h"
 #include "com_test_support.h"
 #include "win_ui.h"
 
@@ -277,34 +278,99 @@ TEST_F(Dispatch, ForeignTagIsFalseAndLeavesTheResultAlone) {
     }
 }
 
-TEST_F(Dispatch, ReportFailureArrivesAsAnAutomationErrorWithNumberAndText) {
-    // No report server answers here: the report is empty, the figure missing.
-    for (const wchar_t* method : {L"usage", L"plan_name"}) {
-        auto r = call(object.get(), method);
-        ASSERT_EQ(DISP_E_EXCEPTION, r.hr) << narrow(method) << " " << narrow(wintest::hex(r.hr));
-        EXPECT_EQ(5, r.errorNumber()) << narrow(method);
-        EXPECT_EQ(L"TavriPlugin", r.source());
-        EXPECT_FALSE(r.description().empty());
-        EXPECT_EQ(VT_EMPTY, V_VT(&r.result));
-    }
+// A settings command nested inside an open settings window (the window's
+// modal loop dispatches a timer of this thread) is refused by the core; the
+// error reaches dispatch callers in EXCEPINFO and vtable callers through
+// IErrorInfo.
+struct NestedCall {
+    IDispatch* object = nullptr;
+    wintest::CallResult viaDispatch;
+    HRESULT viaVtable = S_OK;
+    std::wstring vtableSource, vtableDescription;
+    bool ran = false;
+};
+NestedCall* g_nested = nullptr;
 
-    // The same error through the interface's own table, with IErrorInfo.
+HWND visibleSettingsForm() {
+    struct Found { HWND form = nullptr; } found;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL CALLBACK {
+        if (!IsWindowVisible(w) || wintest::className(w) != tavri::win::kFrmsettClassName) return TRUE;
+        reinterpret_cast<Found*>(p)->form = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found.form;
+}
+
+void CALLBACK callWhileFormIsOpen(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND form = visibleSettingsForm();
+    if (!form) return;  // not open yet: try again on the next tick
+    KillTimer(nullptr, timer);
+    NestedCall& n = *g_nested;
+    n.ran = true;
+    Bstr result(L"keep");
+    n.viaDispatch = call(n.object, L"ParseCommand",
+                         {Arg::value(L"/xtavrisett"), Arg::value(L""),
+                          Arg::value(static_cast<IDispatch*>(nullptr)), Arg::refBstr(result.slot())});
+
     ComPtr<IDispatch> plugin;
-    ASSERT_EQ(S_OK, object->QueryInterface(comtest::guid(comtest::kIid), plugin.putVoid()));
-    using UsageFn = HRESULT(STDMETHODCALLTYPE*)(IDispatch*, VARIANT*);
-    auto usage = reinterpret_cast<UsageFn>((*reinterpret_cast<void***>(plugin.get()))[7 + 7]);
-    VARIANT v;
-    VariantInit(&v);
-    EXPECT_EQ(static_cast<HRESULT>(0x800A0005), usage(plugin.get(), &v));
+    n.object->QueryInterface(comtest::guid(comtest::kIid), plugin.putVoid());
+    using ParseCommandFn = HRESULT(STDMETHODCALLTYPE*)(IDispatch*, BSTR, BSTR, IDispatch*, BSTR*, VARIANT_BOOL*);
+    auto parseCommand = reinterpret_cast<ParseCommandFn>((*reinterpret_cast<void***>(plugin.get()))[7 + 5]);
+    Bstr command(L"/XTAVRISETT"), arg(L"");
+    VARIANT_BOOL handled = VARIANT_FALSE;
+    n.viaVtable = parseCommand(plugin.get(), command.get(), arg.get(), nullptr, result.slot(), &handled);
     ComPtr<IErrorInfo> info;
-    ASSERT_EQ(S_OK, GetErrorInfo(0, info.put()));
-    BSTR source = nullptr, description = nullptr;
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    EXPECT_STREQ(L"TavriPlugin", source);
-    EXPECT_TRUE(description && *description);
-    SysFreeString(source);
-    SysFreeString(description);
+    if (GetErrorInfo(0, info.put()) == S_OK) {
+        BSTR source = nullptr, description = nullptr;
+        info->GetSource(&source);
+        info->GetDescription(&description);
+        n.vtableSource = wintest::text(source);
+        n.vtableDescription = wintest::text(description);
+        SysFreeString(source);
+        SysFreeString(description);
+    }
+    PostMessageW(form, WM_CLOSE, 0, 0);  // the close box: stores nothing
+}
+
+TEST_F(Dispatch, AutomationErrorsReachCallersWithNumberSourceAndText) {
+    NestedCall nested;
+    nested.object = object.get();
+    g_nested = &nested;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, callWhileFormIsOpen);
+    // Should the window never close, end it from outside instead of hanging.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const DWORD thread = GetCurrentThreadId();
+    wintest::Background watchdog([&] {
+        if (WaitForSingleObject(done, 30000) == WAIT_OBJECT_0) return;
+        EnumThreadWindows(thread, [](HWND w, LPARAM) -> BOOL CALLBACK {
+            PostMessageW(w, WM_CLOSE, 0, 0);
+            return TRUE;
+        }, 0);
+    });
+
+    Bstr result(L"keep");
+    auto outer = call(object.get(), L"ParseCommand",
+                      {Arg::value(L"/xtavrisett"), Arg::value(L""),
+                       Arg::value(static_cast<IDispatch*>(nullptr)), Arg::refBstr(result.slot())});
+    SetEvent(done);
+    ASSERT_TRUE(watchdog.join());
+    CloseHandle(done);
+    KillTimer(nullptr, timer);
+    g_nested = nullptr;
+
+    EXPECT_EQ(S_OK, outer.hr) << narrow(wintest::hex(outer.hr));
+    EXPECT_TRUE(outer.isTrue());
+    EXPECT_EQ(L"", result.text());
+
+    ASSERT_TRUE(nested.ran) << "the settings window never opened";
+    EXPECT_EQ(DISP_E_EXCEPTION, nested.viaDispatch.hr) << narrow(wintest::hex(nested.viaDispatch.hr));
+    EXPECT_EQ(400, nested.viaDispatch.errorNumber());
+    EXPECT_EQ(L"TavriPlugin", nested.viaDispatch.source());
+    EXPECT_EQ(L"Form already displayed; can't show modally", nested.viaDispatch.description());
+
+    EXPECT_EQ(static_cast<HRESULT>(0x800A0190), nested.viaVtable) << narrow(wintest::hex(nested.viaVtable));
+    EXPECT_EQ(L"TavriPlugin", nested.vtableSource);
+    EXPECT_EQ(L"Form already displayed; can't show modally", nested.vtableDescription);
 }
 
 TEST_F(Dispatch, ObjectsOnASecondApartmentThreadWorkOnTheirOwn) {
@@ -329,6 +395,50 @@ TEST_F(Dispatch, ObjectsOnASecondApartmentThreadWorkOnTheirOwn) {
     EXPECT_EQ(S_OK, created);
     EXPECT_EQ(S_OK, called);
     EXPECT_EQ(L"Tavri", name);
+}
+
+// The stored settings are in the thread's hidden settings form as soon as the
+// first object of the thread is handed out, before any call reaches it.
+TEST_F(Dispatch, FirstCreationOnAThreadLoadsTheStoredSettingsIntoTheHiddenForm) {
+    const std::wstring data = L"Software\\VB and VBA Program Settings\\Tavri Plugin\\Data";
+    bool hadUser = false, hadPassword = false;
+    const std::wstring oldUser = wintest::readString(HKEY_CURRENT_USER, data, L"username", &hadUser);
+    const std::wstring oldPassword = wintest::readString(HKEY_CURRENT_USER, data, L"password", &hadPassword);
+    auto put = [&](const wchar_t* name, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, data.c_str(), name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    put(L"username", L"stored user");
+    put(L"password", L"p&ss word");
+
+    std::wstring account, password;
+    bool visible = true;
+    wintest::Background thread([&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        {
+            ComPtr<IDispatch> there = comtest::createByProgId();
+            struct Found { HWND form = nullptr; } found;
+            EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL CALLBACK {
+                if (wintest::className(w) != tavri::win::kFrmsettClassName) return TRUE;
+                reinterpret_cast<Found*>(p)->form = w;
+                return FALSE;
+            }, reinterpret_cast<LPARAM>(&found));
+            if (found.form) {
+                account = wintest::windowText(GetDlgItem(found.form, tavri::win::frmsett_id::kText1));
+                password = wintest::windowText(GetDlgItem(found.form, tavri::win::frmsett_id::kText2));
+                visible = IsWindowVisible(found.form);
+            }
+        }
+        CoUninitialize();
+    });
+    ASSERT_TRUE(thread.join());
+
+    if (hadUser) put(L"username", oldUser); else RegDeleteKeyValueW(HKEY_CURRENT_USER, data.c_str(), L"username");
+    if (hadPassword) put(L"password", oldPassword); else RegDeleteKeyValueW(HKEY_CURRENT_USER, data.c_str(), L"password");
+
+    EXPECT_EQ(L"stored user", account);
+    EXPECT_EQ(L"p&ss word", password);
+    EXPECT_FALSE(visible);
 }
 
 }  // namespace
