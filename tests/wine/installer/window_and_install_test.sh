@@ -9,7 +9,7 @@ rm -f "$TAVRI_ARTIFACTS/installer.bmp"
 wine "$TAVRI_BIN/installer_wine_test.exe" --artifacts "$(tavri_winpath "$TAVRI_ARTIFACTS")" "$@"
 rc=$?
 if [ -f "$TAVRI_ARTIFACTS/installer.bmp" ]; then
-  convert "$TAVRI_ARTIFACTS/installer.bmp" "$TAVRI_ARTIFACTS/installer.png" &&
-    rm -f "$TAVRI_ARTIFACTS/installer.bmp"
+  convert "$TAVRI_ARTIFACTS/installer.bmp" -strip -define png:exclude-chunk=date,time \
+    "$TAVRI_ARTIFACTS/installer.png" && rm -f "$TAVRI_ARTIFACTS/installer.bmp"
 fi
 exit $rc
