@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The report server stand-in for tests and the demo.
+#
+# Sourced, it gives:
+#   reportserver_start VAR [ARGS...]   starts build/native/reportserver/reportserver
+#       in the background with the test certificate (made if missing), port
+#       47443 unless ARGS has --port; waits (bounded) until it listens and sets
+#       VAR to its HTTPS port (VAR_HTTP to its plain-http port, if any). A
+#       fixed port is taken under a lock, so concurrent test runs queue.
+#   reportserver_stop_all              stops every server started here, by pid
+#   reportserver_closed_port           prints a local port nothing listens on
+# Servers are stopped when the sourcing script exits (trap on EXIT).
+#
+# Run directly, it serves in the foreground: scripts/reportserver.sh [ARGS...]
+# (Ctrl-C stops it). reportserver --help lists the ARGS.
+
+_rs_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+_rs_build=${TAVRI_BUILD:-$_rs_root/build}
+REPORTSERVER=${REPORTSERVER:-${TAVRI_NATIVE_BIN:-$_rs_build/native}/reportserver/reportserver}
+REPORTSERVER_CERTS=${REPORTSERVER_CERTS:-$_rs_build/certs}
+_rs_pids=()
+_rs_dir=
+
+reportserver_stop_all() {
+  local pid
+  for pid in "${_rs_pids[@]}"; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  _rs_pids=()
+  [ -n "$_rs_dir" ] && rm -rf "$_rs_dir"
+  _rs_dir=
+}
+
+reportserver_closed_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 30000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+}
+
+reportserver_start() {
+  local var=$1; shift
+  [ -x "$REPORTSERVER" ] || { echo "reportserver: $REPORTSERVER is not built" >&2; return 1; }
+  "$_rs_root/scripts/make-test-certs.sh" "$REPORTSERVER_CERTS" >/dev/null || return 1
+  [ -n "$_rs_dir" ] || _rs_dir=$(mktemp -d /tmp/reportserver.XXXXXX)
+
+  local args=("$@") port=47443 i
+  for ((i = 0; i < ${#args[@]}; i++)); do
+    [ "${args[i]}" = "--port" ] && port=${args[i + 1]}
+  done
+  local has_cert=
+  for i in "${args[@]}"; do [ "$i" = "--cert" ] && has_cert=1; done
+  [ -n "$has_cert" ] || args+=(--cert "$REPORTSERVER_CERTS/server.pem" --key "$REPORTSERVER_CERTS/server.key")
+  printf '%s\n' "${args[@]}" | grep -qx -- --port || args+=(--port "$port")
+
+  if [ "$port" != 0 ]; then
+    local lockfd
+    exec {lockfd}>"$_rs_build/reportserver-$port.lock"
+    flock -w 600 "$lockfd" || { echo "reportserver: port $port stayed busy" >&2; return 1; }
+  fi
+
+  local out=$_rs_dir/out.$RANDOM.$RANDOM
+  "$REPORTSERVER" "${args[@]}" >"$out" 2>&1 &
+  local pid=$!
+  _rs_pids+=("$pid")
+  for i in $(seq 1 200); do
+    if grep -q '^listening https' "$out"; then
+      printf -v "$var" '%s' "$(awk '$2 == "https" {print $3}' "$out")"
+      grep -q '^listening http ' "$out" &&
+        printf -v "${var}_HTTP" '%s' "$(awk '$2 == "http" {print $3}' "$out")"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "reportserver: did not start: $(cat "$out")" >&2
+  return 1
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -eu
+  "$_rs_root/scripts/make-test-certs.sh" "$REPORTSERVER_CERTS" >/dev/null
+  args=("$@")
+  printf '%s\n' "${args[@]}" | grep -qx -- --cert ||
+    args+=(--cert "$REPORTSERVER_CERTS/server.pem" --key "$REPORTSERVER_CERTS/server.key")
+  exec "$REPORTSERVER" "${args[@]}"
+else
+  trap reportserver_stop_all EXIT
+fi
