@@ -4,7 +4,8 @@
 # Sourced, it gives:
 #   reportserver_start VAR [ARGS...]   starts build/native/reportserver/reportserver
 #       in the background with the test certificate (made if missing), port
-#       47443 unless ARGS has --port; waits (bounded) until it listens and sets
+#       47443 unless ARGS has --port; under the Wine harness (WINEPREFIX set) its
+#       CA is trusted in the prefix; waits (bounded) until it listens and sets
 #       VAR to its HTTPS port (VAR_HTTP to its plain-http port, if any). A
 #       fixed port is taken under a lock, so concurrent test runs queue.
 #   reportserver_stop_all              stops every server started here, by pid
@@ -43,6 +44,12 @@ reportserver_start() {
   local var=$1; shift
   [ -x "$REPORTSERVER" ] || { echo "reportserver: $REPORTSERVER is not built" >&2; return 1; }
   "$_rs_root/scripts/make-test-certs.sh" "$REPORTSERVER_CERTS" >/dev/null || return 1
+  # The harness trusts build/certs/ca.der once per CA; certificates made just
+  # now were not there when it looked.
+  if [ -n "${WINEPREFIX:-}" ] && [ "$REPORTSERVER_CERTS" = "$_rs_build/certs" ]; then
+    (source "$_rs_root/tests/wine/harness.sh" && _tavri_trust_test_ca) ||
+      { echo "reportserver: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
+  fi
   [ -n "$_rs_dir" ] || _rs_dir=$(mktemp -d /tmp/reportserver.XXXXXX)
 
   local args=("$@") port=47443 i
