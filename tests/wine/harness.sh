@@ -91,16 +91,17 @@ tavri_wine_start() {
   _tavri_trust_test_ca
 }
 
+# Safe under `set -e`: what already ended is no error.
 tavri_wine_stop() {
   local pid
   for pid in "${_tavri_pids[@]}"; do
-    kill "$pid" 2>/dev/null
+    kill "$pid" 2>/dev/null || true
   done
-  wineserver -k 2>/dev/null
-  wineserver -w 2>/dev/null
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
   if [ -n "$_tavri_xvfb_pid" ]; then
-    kill "$_tavri_xvfb_pid" 2>/dev/null
-    wait "$_tavri_xvfb_pid" 2>/dev/null
+    kill "$_tavri_xvfb_pid" 2>/dev/null || true
+    wait "$_tavri_xvfb_pid" 2>/dev/null || true
     _tavri_xvfb_pid=
   fi
   _tavri_pids=()

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Tavri end to end, as a user meets it:
+#   1. builds everything (installing what is missing on the first run);
+#   2. starts the provider's report server stand-in with a demo account;
+#   3. installs the plug-in by running Install.exe from the release and
+#      pressing "&Install";
+#   4. opens the settings window with /xtavrisett and types the demo
+#      credentials into it, then presses "&save";
+#   5. sends a chat line with (!XTAVRI) through the host stand-in and prints
+#      what the plug-in made of it.
+# Everything it starts is stopped when it ends.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+step() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+
+step "Building (the first run installs packages and builds: a few minutes)"
+mkdir -p build
+TAVRI_QUIET_BUILD=1 scripts/build.sh
+cmake --build --preset win32 --target package >>build/build.log 2>&1
+
+source tests/wine/harness.sh
+source scripts/reportserver.sh
+trap 'reportserver_stop_all; tavri_wine_stop' EXIT
+
+step "Starting the report server stand-in (https://localhost:47443)"
+work=$(mktemp -d /tmp/tavri-demo.XXXXXX)
+printf 'demo-user\tdemo pass&word\tplan_name=Basic 10GB Upgrade\\nusage=1234MB\\nplan_limit=3000MB\\n\n' \
+  >"$work/accounts"
+reportserver_start port --port 47443 --accounts "$work/accounts" --log "$work/requests.log"
+echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 MB of 3000 MB used"
+
+step "Installing the plug-in with Install.exe"
+tavri_wine_start
+# A fresh start: no earlier registration or stored credentials.
+wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
+tests/wine/installer/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"
+
+host=$TAVRI_BIN/plughost.exe
+uidrive=$TAVRI_BIN/uidrive.exe
+settings="Tavri Plugin Settings"
+
+step "The host lists the plug-in"
+wine "$host" --list
+
+step "Typing the credentials into the settings window (/xtavrisett)"
+wine "$host" /xtavrisett &
+settings_host=$!
+tavri_track "$settings_host"
+wine "$uidrive" wait "$settings" 30
+tavri_screenshot "$TAVRI_ARTIFACTS/demo-settings-empty.png"
+wine "$uidrive" settext "$settings" 1003 "demo-user"   # Text1: account name
+wine "$uidrive" settext "$settings" 1002 "demo pass&word"  # Text2: password
+tavri_screenshot "$TAVRI_ARTIFACTS/demo-settings-typed.png"
+wine "$uidrive" click "$settings" "&save"
+wait "$settings_host"
+echo "saved: username=$(wine reg query 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data' /v username 2>/dev/null | awk -F'REG_SZ' 'NF>1{gsub(/^[ \t]+|\r/,"",$2); print $2}')"
+
+step "Chat line: \"My usage this month: (!XTAVRI)\""
+wine "$host" "My usage this month: (!XTAVRI)"
+
+step "The report server saw"
+cut -f2- "$work/requests.log" | sed 's/^/  /'
+rm -rf "$work"
