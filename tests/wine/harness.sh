@@ -60,7 +60,13 @@ _tavri_trust_test_ca() {
 _tavri_start_xvfb() {
   local fdfile
   fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  # The display must not hold the prefix lock: an orphaned Xvfb would keep
+  # every later run waiting.
+  if [ -n "${_tavri_lock_fd:-}" ]; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" {_tavri_lock_fd}>&- >/dev/null 2>&1 &
+  else
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  fi
   _tavri_xvfb_pid=$!
   local i
   for i in $(seq 1 100); do
