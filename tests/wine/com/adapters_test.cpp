@@ -59,6 +59,20 @@ TEST_F(SettingsStore, LongValuesAndNonStringValuesAreHandled) {
     EXPECT_EQ("", store.read("password"));
 }
 
+TEST(SettingsStoreFailure, AWriteThatCannotBeStoredRaisesAClearError) {
+    // A key name longer than the registry allows: nothing can be created.
+    tavri::win::RegistrySettingsStore broken(std::wstring(300, L'x'));
+    try {
+        broken.write("username", "someone");
+        ADD_FAILURE() << "the write was reported as done";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(5, e.number());
+        EXPECT_NE(std::string::npos, e.description().find("\"username\" could not be saved"))
+            << e.description();
+    }
+    EXPECT_EQ("", broken.read("username"));
+}
+
 TEST(NumberParser, ConvertsLikeAutomationAndRaisesItsErrors) {
     tavri::win::VarNumberParser numbers;
     EXPECT_EQ(1234, numbers.parseInt32("1234"));
