@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "text.h"
 
 namespace tavri::win {
 
 std::string ansiToUtf8(std::string_view ansi) {
-    if (ansi.empty()) return {};
+    // Every ANSI code page keeps 0x00-0x7F as ASCII, which UTF-8 keeps too.
+    if (std::all_of(ansi.begin(), ansi.end(), [](char c) { return (c & 0x80) == 0; }))
+        return std::string(ansi);
     const int size = static_cast<int>(ansi.size());
     const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');

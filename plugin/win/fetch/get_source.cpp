@@ -25,6 +25,11 @@ constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
 constexpr ULONGLONG kFetchBoundMs = 20000;
 constexpr int kMaxRedirects = 5;
+// Pending window messages are dispatched between reads at most this often
+// (and always after the last read): a check of the queue costs more than a
+// 256-byte read of buffered data, so checking after every read would make a
+// large report several times slower to fetch.
+constexpr ULONGLONG kDispatchIntervalMs = 10;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
@@ -116,12 +121,14 @@ UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& de
     return {};
 }
 
-// Reads the body in chunks of at most kChunkSize: one read, then reads
-// followed by a dispatch of pending window messages until a read brings
-// nothing. A failed read, the size cap or the deadline end it like the end
-// of the body. Each read takes only what has arrived (waiting for at least
-// one byte, within the receive timeout), so a server that sends a byte now
-// and then cannot stretch one read past the deadline.
+// Reads the body in chunks of at most kChunkSize: one read, then further
+// reads, each followed by a dispatch of pending window messages when
+// kDispatchIntervalMs have passed since the last one, until a read brings
+// nothing; that last read is always followed by a dispatch. A failed read,
+// the size cap or the deadline end the body like its end. Each read takes
+// only what has arrived (waiting for at least one byte, within the receive
+// timeout), so a server that sends a byte now and then cannot stretch one
+// read past the deadline.
 std::string readBody(HINTERNET request, const Deadline& deadline) {
     std::string bytes;
     char chunk[kChunkSize];
@@ -138,10 +145,15 @@ std::string readBody(HINTERNET request, const Deadline& deadline) {
         bytes.append(chunk, got);
         return got;
     };
+    ULONGLONG lastDispatch = GetTickCount64();
     DWORD last = readChunk();
     while (last > 0) {
         last = readChunk();
-        dispatchPendingMessages();
+        const ULONGLONG now = GetTickCount64();
+        if (last == 0 || now - lastDispatch >= kDispatchIntervalMs) {
+            dispatchPendingMessages();
+            lastDispatch = now;
+        }
     }
     return bytes;
 }

@@ -6,7 +6,7 @@
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../../scripts/reportserver.sh"
-bin=${TAVRI_BIN:?}
+bin=${TAVRI_BIN:-$(cd "$here/../../.." && pwd)/build/win32/bin}
 work=$(mktemp -d /tmp/tavri-fetch.XXXXXX)
 trap 'reportserver_stop_all; rm -rf "$work"' EXIT
 

@@ -1,0 +1,118 @@
+// Benchmarks of the report fetch under Wine, each against a baseline timed in
+// the same run, interleaved with it:
+//
+//   fetch_bench usage URL     one `usage` call of Tavri.dll through IDispatch
+//                             (it fetches URL: the plug-in's own report URL for
+//                             the stored credentials) against one plain
+//                             WinINet fetch of that URL; also a plain fetch
+//                             that keeps its session, to price the session.
+//   fetch_bench size URL      GetSource of a large report against a plain
+//                             256-byte read loop of the same body.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "bare_fetch.h"
+#include "bench_timing.h"
+#include "get_source.h"
+#include "handles.h"
+
+namespace {
+
+using tavri::win::ComPtr;
+
+struct Usage {
+    ComPtr<IDispatch> plugin;
+    DISPID id = DISPID_UNKNOWN;
+
+    bool open() {
+        CLSID clsid;
+        if (FAILED(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid))) return false;
+        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                    plugin.putVoid())))
+            return false;
+        LPOLESTR name = const_cast<LPOLESTR>(L"usage");
+        return SUCCEEDED(plugin->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+    }
+    long call() {
+        DISPPARAMS none{};
+        tavri::win::UniqueVariant result;
+        const HRESULT hr = plugin->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                          result.get(), nullptr, nullptr);
+        return SUCCEEDED(hr) && result.get()->vt == VT_I4 ? result.get()->lVal : -1;
+    }
+};
+
+int usageBench(const std::string& url, int rounds) {
+    if (FAILED(CoInitialize(nullptr))) return 1;
+    int rc = 0;
+    {
+        Usage usage;
+        if (!usage.open()) {
+            std::fprintf(stderr, "fetch_bench: Tavri.dll is not registered or has no usage\n");
+            return 1;
+        }
+        const long figure = usage.call();
+        const size_t bytes = bench::bareFetch(url).size();
+        if (figure < 0 || bytes == 0) {
+            std::fprintf(stderr, "fetch_bench: usage gave %ld, the plain fetch %zu bytes\n", figure, bytes);
+            return 1;
+        }
+        HINTERNET kept = bench::openBareSession();
+        std::vector<double> call, bare, keptSession;
+        for (int i = 0; i < rounds; ++i) {
+            call.push_back(bench::timeMs([&] { usage.call(); }));
+            bare.push_back(bench::timeMs([&] { bench::bareFetch(url); }));
+            keptSession.push_back(bench::timeMs([&] { bench::bareFetch(kept, url); }));
+        }
+        InternetCloseHandle(kept);
+        const double c = bench::median(call), b = bench::median(bare), k = bench::median(keptSession);
+        std::printf("usage call vs plain fetch (%d rounds, report %zu bytes, usage=%ld)\n", rounds, bytes, figure);
+        std::printf("  usage through IDispatch     %8.3f ms (median)\n", c);
+        std::printf("  plain WinINet fetch         %8.3f ms (median)\n", b);
+        std::printf("  plain fetch, kept session   %8.3f ms (median)\n", k);
+        std::printf("  ratio usage / plain         %8.3f (target <= 1.1)\n", c / b);
+        std::printf("  ratio plain / kept session  %8.3f (price of a session per fetch)\n", b / k);
+        rc = c / b <= 1.1 ? 0 : 3;
+    }
+    CoUninitialize();
+    return rc;
+}
+
+int sizeBench(const std::string& url, int rounds) {
+    const std::string probe = tavri::win::GetSource(url);
+    const std::string bare = bench::bareFetch(url);
+    if (probe.empty() || probe != bare) {
+        std::fprintf(stderr, "fetch_bench: GetSource gave %zu bytes, the plain loop %zu\n", probe.size(), bare.size());
+        return 1;
+    }
+    std::vector<double> viaGetSource, viaBareLoop;
+    for (int i = 0; i < rounds; ++i) {
+        viaGetSource.push_back(bench::timeMs([&] { tavri::win::GetSource(url); }));
+        viaBareLoop.push_back(bench::timeMs([&] { bench::bareFetch(url); }));
+    }
+    const double g = bench::median(viaGetSource), b = bench::median(viaBareLoop);
+    std::printf("large report through GetSource vs plain read loop (%d rounds, %zu bytes)\n", rounds, bare.size());
+    std::printf("  GetSource                   %8.1f ms (median)\n", g);
+    std::printf("  plain 256-byte read loop    %8.1f ms (median)\n", b);
+    std::printf("  ratio GetSource / plain     %8.3f (target <= 1.5)\n", g / b);
+    return g / b <= 1.5 ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: fetch_bench usage|size URL [ROUNDS]\n");
+        return 2;
+    }
+    const std::string what = argv[1];
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : (what == "usage" ? 200 : 7);
+    if (what == "usage") return usageBench(argv[2], rounds);
+    if (what == "size") return sizeBench(argv[2], rounds);
+    std::fprintf(stderr, "fetch_bench: no benchmark '%s'\n", what.c_str());
+    return 2;
+}

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and prints their figures, each with its baseline timed
+# in the same run:
+#   1. the report server stand-in: one loopback request (native)
+#   2. under Wine: one `usage` call of Tavri.dll against one plain WinINet
+#      fetch of the same report (target ratio <= 1.1)
+#   3. under Wine: an 8 MiB report through GetSource against a plain read loop
+#      of the same body (target ratio <= 1.5)
+# Needs both builds (scripts/build.sh). Exit status 0 when every ratio meets
+# its target.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=${TAVRI_NATIVE_BIN:-$root/build/native}
+export TAVRI_NATIVE_BIN=$native
+
+if [ "${1:-}" != "--inside-wine" ]; then
+  (
+    source "$root/scripts/reportserver.sh"
+    reportserver_start PORT --port 0 --http-port 0 || exit 1
+    "$native/bench/reportserver_latency" "$PORT" "$PORT_HTTP" 500
+  ) || exit 1
+  echo
+  exec "$root/tests/wine/run.sh" --timeout 900 --script "$0" --inside-wine
+fi
+
+# From here on under the Wine harness.
+source "$root/scripts/reportserver.sh"
+bin=${TAVRI_BIN:-$root/build/win32/bin}
+work=$(mktemp -d /tmp/tavri-bench.XXXXXX)
+key='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
+saved_user=$(wine reg query "$key" /v username 2>/dev/null | tr -d '\r' | awk '$1 == "username" {print $3}')
+saved_password=$(wine reg query "$key" /v password 2>/dev/null | tr -d '\r' | awk '$1 == "password" {print $3}')
+restore() {
+  reportserver_stop_all
+  if [ -n "$saved_user$saved_password" ]; then
+    wine reg add "$key" /v username /d "$saved_user" /f >/dev/null 2>&1
+    wine reg add "$key" /v password /d "$saved_password" /f >/dev/null 2>&1
+  else
+    wine reg delete "$key" /f >/dev/null 2>&1
+  fi
+  rm -rf "$work"
+}
+trap restore EXIT
+
+wine regsvr32 /s "$(winepath -w "$bin/Tavri.dll")" || { echo "bench: regsvr32 Tavri.dll failed" >&2; exit 1; }
+wine reg add "$key" /v username /d bench /f >/dev/null 2>&1
+wine reg add "$key" /v password /d pw /f >/dev/null 2>&1
+printf 'bench\tpw\taccount=bench\\r\\nplan_name=Basic 10GB Upgrade\\r\\nusage=1234MB\\r\\nplan_limit=3000MB\\r\\n\n' >"$work/accounts"
+
+rc=0
+reportserver_start PORT --accounts "$work/accounts" || exit 1
+wine "$bin/fetch_bench.exe" usage "https://localhost:$PORT/mydatamonitor/usage.txt?username=bench&password=pw" || rc=1
+echo
+reportserver_start BIG --port 0 --body-size 8M || exit 1
+wine "$bin/fetch_bench.exe" size "https://localhost:$BIG/mydatamonitor/usage.txt?username=bench&password=pw" || rc=1
+exit $rc
