@@ -10,6 +10,8 @@
 #       fixed port is taken under a lock, so concurrent test runs queue.
 #   reportserver_stop_all              stops every server started here, by pid
 #   reportserver_closed_port           prints a local port nothing listens on
+#   reportserver_reserve_port PORT     takes PORT's lock without serving on it
+#       (for "server down" tests on the port a build points at)
 # Servers are stopped when the sourcing script exits (trap on EXIT).
 #
 # Run directly, it serves in the foreground: scripts/reportserver.sh [ARGS...]
@@ -20,6 +22,7 @@ _rs_build=${TAVRI_BUILD:-$_rs_root/build}
 REPORTSERVER=${REPORTSERVER:-${TAVRI_NATIVE_BIN:-$_rs_build/native}/reportserver/reportserver}
 REPORTSERVER_CERTS=${REPORTSERVER_CERTS:-$_rs_build/certs}
 _rs_pids=()
+_rs_lockfds=()
 _rs_dir=
 
 reportserver_stop_all() {
@@ -28,8 +31,18 @@ reportserver_stop_all() {
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   _rs_pids=()
+  local fd
+  for fd in "${_rs_lockfds[@]}"; do exec {fd}>&-; done
+  _rs_lockfds=()
   [ -n "$_rs_dir" ] && rm -rf "$_rs_dir"
   _rs_dir=
+}
+
+reportserver_reserve_port() {
+  local lockfd
+  exec {lockfd}>"$_rs_build/reportserver-$1.lock"
+  flock -w 600 "$lockfd" || { echo "reportserver: port $1 stayed busy" >&2; exec {lockfd}>&-; return 1; }
+  _rs_lockfds+=("$lockfd")
 }
 
 reportserver_closed_port() {
@@ -62,9 +75,7 @@ reportserver_start() {
   printf '%s\n' "${args[@]}" | grep -qx -- --port || args+=(--port "$port")
 
   if [ "$port" != 0 ]; then
-    local lockfd
-    exec {lockfd}>"$_rs_build/reportserver-$port.lock"
-    flock -w 600 "$lockfd" || { echo "reportserver: port $port stayed busy" >&2; return 1; }
+    reportserver_reserve_port "$port" || return 1
   fi
 
   local out=$_rs_dir/out.$RANDOM.$RANDOM
