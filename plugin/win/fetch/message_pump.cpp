@@ -5,6 +5,9 @@
 namespace tavri::win {
 
 void dispatchPendingMessages() {
+    // Asking whether anything waits is several times cheaper than an empty
+    // PeekMessage, and nothing usually waits.
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
