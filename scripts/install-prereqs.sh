@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
   wine wine32:i386 xvfb x11-apps imagemagick
-  libcpp-httplib-dev libssl-dev openssl
+  libcpp-httplib-dev libssl-dev openssl locales
   clang libclang-rt-14-dev
   zip unzip
 )
