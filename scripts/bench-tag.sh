@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Benchmarks of the statistics tag under Wine, against the report server
+# stand-in on the port the plug-in is built for (47443), serving one report:
+#   1. one expansion of "(!XTAVRI)" against five plain WinINet fetches of the
+#      same report, interleaved in the same run (target ratio <= 1.1), with one
+#      plain fetch's time and the TCP connections five plain fetches and one
+#      expansion open (1 when connections are kept alive, 5 when not); then
+#      the same against a server that takes --delay-ms to answer, as a
+#      provider across the internet does
+#   2. the soak: COUNT expansions in one host process, with its handle count
+#      and private bytes from start to end
+#
+#   scripts/bench-tag.sh [--rounds N] [--delay-ms MS] [--soak COUNT]
+#                        [--soak-only] [--max-growth HANDLES KIB]
+# --max-growth makes the soak fail (exit 3) when it grows more than that.
+# Needs both builds (scripts/build.sh). Exit status 0 when every target is
+# met (the ratio is judged against the server that answers at once).
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
+
+if [ "${1:-}" != "--inside-wine" ]; then
+  exec "$root/tests/wine/run.sh" --timeout 1800 --script "$0" --inside-wine "$@"
+fi
+shift
+
+rounds=40 delay=20 soak=1000 compare=1 growth=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --rounds) rounds=$2; shift 2 ;;
+    --delay-ms) delay=$2; shift 2 ;;
+    --soak) soak=$2; shift 2 ;;
+    --soak-only) compare=; shift ;;
+    --max-growth) growth=("$2" "$3"); shift 3 ;;
+    *) echo "bench-tag: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+# From here on under the Wine harness.
+bin=${TAVRI_BIN:-$root/build/win32/bin}
+port=${TAVRI_TAG_PORT:-47443}
+work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# The benchmark stores credentials of its own; the user's come back afterwards.
+settings='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
+saved=
+wine reg export "$settings" "$(winpath "$work/saved.reg")" /y >/dev/null 2>&1 && saved=1
+restore() {
+  wine reg delete "$settings" /f >/dev/null 2>&1
+  [ -n "$saved" ] && wine reg import "$(winpath "$work/saved.reg")" >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap restore EXIT
+
+wine regsvr32 /s "$(winpath "$bin/Tavri.dll")" || { echo "bench-tag: regsvr32 Tavri.dll failed" >&2; exit 1; }
+wine reg add "$settings" /v username /d bench /f >/dev/null 2>&1
+wine reg add "$settings" /v password /d pw /f >/dev/null 2>&1
+printf 'account=bench\r\nplan_name=Basic 10GB Upgrade\r\nusage=1234MB\r\nplan_limit=3000MB\r\n' >"$work/report.txt"
+url="https://localhost:$port/mydatamonitor/usage.txt?username=bench&password=pw"
+
+# Runs a command while a report server serves the report with the further
+# switches in $server_args. The server and the lock on its port live in a
+# subshell, so both are gone when the command is.
+with_server() {
+  (
+    source "$root/scripts/reportserver.sh"
+    reportserver_start PORT --port "$port" --body "$work/report.txt" --log "$work/requests.log" \
+      "${server_args[@]}" || exit 1
+    "$@"
+  )
+}
+
+# TCP connections accepted on this machine (the kernel's PassiveOpens).
+passive_opens() {
+  awk '/^Tcp:/ { if (!n) { for (i = 1; i <= NF; i++) if ($i == "PassiveOpens") col = i; n = 1 }
+                 else print $col }' /proc/net/snmp
+}
+# Requests and connections of a command at the server: the fewest connections
+# of three runs, as other programs on this machine may accept some meanwhile.
+count_connections() {
+  local label=$1 fewest= before after requests i
+  shift
+  requests=$(wc -l <"$work/requests.log")
+  for i in 1 2 3; do
+    before=$(passive_opens)
+    "$@" >/dev/null || return 1
+    after=$(passive_opens)
+    if [ -z "$fewest" ] || [ $((after - before)) -lt "$fewest" ]; then fewest=$((after - before)); fi
+  done
+  requests=$((($(wc -l <"$work/requests.log") - requests) / 3))
+  printf '  %-29s %d requests over %d TCP connection(s)\n' "$label" "$requests" "$fewest"
+}
+
+compare() {
+  wine "$bin/tag_bench.exe" compare "$url" "$rounds"
+  local rc=$?
+  count_connections "five plain fetches:" wine "$bin/tag_bench.exe" probe fetches "$url" || rc=1
+  count_connections "one expansion:" wine "$bin/tag_bench.exe" probe expansion || rc=1
+  return $rc
+}
+
+rc=0
+if [ -n "$compare" ]; then
+  server_args=()
+  with_server compare || rc=$?
+  echo
+  if [ "$delay" -gt 0 ]; then
+    echo "the same against a server that takes $delay ms to answer each request:"
+    server_args=(--delay-ms "$delay")
+    with_server wine "$bin/tag_bench.exe" compare "$url" $((rounds / 2)) >"$work/delayed.txt"
+    grep -v '^statistics tag\|target' "$work/delayed.txt"
+    sed -n 's/^  ratio expansion \/ baseline */  ratio expansion \/ baseline     /p' "$work/delayed.txt" | sed 's/ (target.*//'
+    echo
+  fi
+fi
+server_args=()
+with_server wine "$bin/tag_bench.exe" soak "$soak" "${growth[@]}" || rc=$?
+exit $rc
