@@ -66,6 +66,11 @@ struct CutCase {
     const char* extracted;
 };
 
+// Readable failure output: the report and what is cut out of it.
+void PrintTo(const CutCase& c, std::ostream* out) {
+    *out << "report \"" << c.report << "\" key \"" << c.key << "\" marker \"" << c.marker << '"';
+}
+
 class CutField : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(CutField, CutsFromKeyToMarker) {
@@ -97,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"usage=1234", "usage=", "B", nullptr, nullptr},       // no marker
         CutCase{"MB usage=1234", "usage=", "B", nullptr, nullptr},    // marker only before key
         CutCase{"Usage=12MB", "usage=", "B", nullptr, nullptr},       // case-sensitive key
-        CutCase{"plan_name=Basic upgrade", "plan_name=", "Upgrade", nullptr, nullptr}));
+        CutCase{"plan_name=Basic upgrade", "plan_name=", "Upgrade", nullptr, nullptr}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace tavri::testing
