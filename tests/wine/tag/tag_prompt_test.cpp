@@ -173,11 +173,11 @@ NestedRun expandInsideOpenForm(Plugin& plugin, bool expectPrompt) {
     const auto leftOpen = withUser(
         [&] { command = plugin.parseCommand(L"/xtavrisett").hr; },
         [&] {
-            const HWND form = wintest::waitForWindow(L"TavriSettingsForm", L"Tavri Plugin Settings");
+            const HWND form = waitForSettingsForm();
             if (!form) return;
             typeCredentials(form, "unsaved.user", "unsaved");
             owner.post([&] { run.nested = plugin.parseTag(L"(!XTAVRI)", L"keep me"); });
-            if (expectPrompt) run.warning.warning = wintest::dismissMessageBox(kAppTitle);
+            if (expectPrompt) run.warning.warning = dismissOwnMessageBox();
             run.nestedFinished = owner.waitDone(30000);
             run.userAfter = formUser(form);
             run.passwordAfter = formPassword(form);

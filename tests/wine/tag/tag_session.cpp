@@ -121,11 +121,36 @@ bool allCarry(const std::vector<Request>& requests, const std::string& user,
     return true;
 }
 
+HWND waitForOwnWindow(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        for (HWND window : visibleWindowsOfThisProcess())
+            if (wintest::className(window) == className && wintest::windowText(window) == caption)
+                return window;
+        if (GetTickCount64() - start > timeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+wintest::MessageBoxView dismissOwnMessageBox(DWORD timeoutMs) {
+    const HWND box = waitForOwnWindow(L"#32770", kAppTitle, timeoutMs);
+    if (!box) return {};
+    wintest::MessageBoxView view = wintest::readMessageBox(box);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    wintest::waitForWindowGone(box);
+    return view;
+}
+
+HWND waitForSettingsForm(DWORD timeoutMs) {
+    return waitForOwnWindow(tavri::win::kFrmsettClassName, tavri::win::kFrmsettCaption, timeoutMs);
+}
+
 CredentialsPrompt answerWarning(DWORD warningTimeoutMs) {
     CredentialsPrompt prompt;
-    prompt.warning = wintest::dismissMessageBox(kAppTitle, warningTimeoutMs);
+    prompt.warning = dismissOwnMessageBox(warningTimeoutMs);
     if (!prompt.warning.hwnd) return prompt;
-    prompt.form = wintest::waitForWindow(tavri::win::kFrmsettClassName, tavri::win::kFrmsettCaption);
+    prompt.form = waitForSettingsForm();
     if (prompt.form) {
         prompt.user = formUser(prompt.form);
         prompt.password = formPassword(prompt.form);

@@ -59,6 +59,17 @@ std::vector<Request> serverRequests();
 bool allCarry(const std::vector<Request>& requests, const std::string& user,
               const std::string& password);
 
+// Windows are looked for in this process only: other programs on the same
+// Wine desktop may show windows with the same captions.
+// The first visible top-level window of this process with this class and
+// caption, or nullptr after timeoutMs.
+HWND waitForOwnWindow(const wchar_t* className, const wchar_t* caption,
+                      DWORD timeoutMs = wintest::kDefaultWaitMs);
+// Waits for a message box of this process, reads it and presses its OK button.
+wintest::MessageBoxView dismissOwnMessageBox(DWORD timeoutMs = wintest::kDefaultWaitMs);
+// The settings form once this process shows it.
+HWND waitForSettingsForm(DWORD timeoutMs = wintest::kDefaultWaitMs);
+
 // The warning of a failed plan limit and the settings form shown after it.
 struct CredentialsPrompt {
     wintest::MessageBoxView warning;
