@@ -73,7 +73,7 @@ public:
             // Detach first: the window's last messages must not reach a
             // half-destroyed object.
             SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
-            text1_ = text2_ = lastFocus_ = nullptr;
+            text1_ = text2_ = lastFocus_ = tip_ = nullptr;
             window_.reset();
         }
         frmsett_class::release();
@@ -95,12 +95,13 @@ public:
 
 private:
     void create();
-    void addToolTip(HWND tip, HWND control, const wchar_t* text);
+    void addToolTip(HWND control, const wchar_t* text);
+    void relayToToolTip(const MSG& msg);
     void centreOnScreen();
     HWND hwnd() const { return window_.get(); }
     void forgetWindow() {
         window_.release();
-        text1_ = text2_ = lastFocus_ = nullptr;
+        text1_ = text2_ = lastFocus_ = tip_ = nullptr;
     }
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -109,6 +110,7 @@ private:
     HWND text1_ = nullptr;
     HWND text2_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that gets the focus back on activation
+    HWND tip_ = nullptr;        // the fields' tool tips, owned by the form
     bool modal_ = false;
     bool* destroyedFlag_ = nullptr;  // set while showModal runs
 };
@@ -140,10 +142,10 @@ void FrmsettWindow::create() {
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, module,
-                               nullptr);  // owned by the form: destroyed with it
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, module,
+                           nullptr);  // owned by the form: destroyed with it
 
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (const auto& c : frmsett_layout::kControls) {
@@ -153,7 +155,7 @@ void FrmsettWindow::create() {
             dpi.px(c.left + c.width) - left, dpi.py(c.top + c.height) - top, hwnd(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
         SendMessageW(control, WM_SETFONT, font, FALSE);
-        if (c.toolTip && tip) addToolTip(tip, control, c.toolTip);
+        if (c.toolTip && tip_) addToolTip(control, c.toolTip);
     }
     text1_ = GetDlgItem(hwnd(), frmsett_id::kText1);
     text2_ = GetDlgItem(hwnd(), frmsett_id::kText2);
@@ -161,14 +163,27 @@ void FrmsettWindow::create() {
     ImmAssociateContext(text2_, nullptr);  // no input-method editor for the password
 }
 
-void FrmsettWindow::addToolTip(HWND tip, HWND control, const wchar_t* text) {
+// The tool tip is not left to subclass the fields (TTF_SUBCLASS): under Wine a
+// subclassed control answers every message some 30 us later, and each report
+// call reads both fields. The form is only ever visible inside showModal(),
+// whose loop relays the mouse to the tip instead.
+void FrmsettWindow::addToolTip(HWND control, const wchar_t* text) {
     TTTOOLINFOW info{};
     info.cbSize = TTTOOLINFOW_V2_SIZE;  // accepted by every comctl32 version
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.uFlags = TTF_IDISHWND;
     info.hwnd = hwnd();
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.lpszText = const_cast<wchar_t*>(text);
-    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void FrmsettWindow::relayToToolTip(const MSG& msg) {
+    const bool mouse = (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
+                       msg.message == WM_NCMOUSEMOVE;
+    if (!mouse || !tip_ || !msg.hwnd || (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)))
+        return;
+    MSG copy = msg;  // the tip takes a non-const MSG
+    SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
 }
 
 void FrmsettWindow::centreOnScreen() {
@@ -208,6 +223,7 @@ void FrmsettWindow::showModal() {
             break;
         }
         if (got == -1) break;
+        if (!destroyed && hwnd()) relayToToolTip(msg);
         if (destroyed || !hwnd() || !IsDialogMessageW(hwnd(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -212,7 +212,9 @@ TEST(FrmsettLayout, FieldsCarryUsernameAndPasswordToolTips) {
         info.lpszText = text;
         ASSERT_TRUE(SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&info)));
         EXPECT_TRUE(info.uFlags & TTF_IDISHWND);
-        EXPECT_TRUE(info.uFlags & TTF_SUBCLASS) << "shows on hover without help from the form";
+        // The form relays the mouse to the tip itself; a subclassed field is
+        // slow to answer every message under Wine, and reports read the fields.
+        EXPECT_FALSE(info.uFlags & TTF_SUBCLASS);
         textById[GetDlgCtrlID(reinterpret_cast<HWND>(info.uId))] = text;
     }
     EXPECT_EQ(textById, (std::map<int, std::wstring>{{id::kText1, L"Username"},
