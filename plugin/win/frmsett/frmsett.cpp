@@ -40,8 +40,11 @@ std::string fieldText(HWND edit) {
     return toUtf8(text);
 }
 
+// Setting a field repaints it and round-trips to the window manager, which
+// costs far more than reading it; every tag expansion reloads the same stored
+// values, so an unchanged field is left alone.
 void setFieldText(HWND edit, std::string_view utf8) {
-    if (edit) SetWindowTextW(edit, toWide(utf8).c_str());
+    if (edit && fieldText(edit) != utf8) SetWindowTextW(edit, toWide(utf8).c_str());
 }
 
 // Window procedures must not let exceptions escape into the system's frames.
