@@ -17,8 +17,15 @@ step() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 
 step "Building (the first run installs packages and builds: a few minutes)"
 mkdir -p build
-TAVRI_QUIET_BUILD=1 scripts/build.sh
-cmake --build --preset win32 --target package >>build/build.log 2>&1
+log=build/demo-build.log
+quietly() { "$@" >>"$log" 2>&1 || { tail -40 "$log"; exit 1; }; }
+scripts/install-prereqs.sh --demo
+# Only what the demo runs; scripts/test.sh builds the rest.
+quietly cmake --preset win32
+quietly cmake --build --preset win32 --target Tavri Install plughost uidrive trustca
+quietly cpack --config build/win32/CPackConfig.cmake
+quietly cmake --preset native
+quietly cmake --build --preset native --target reportserver
 
 source tests/wine/harness.sh
 source scripts/reportserver.sh
@@ -33,6 +40,8 @@ echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 
 
 step "Installing the plug-in with Install.exe"
 tavri_wine_start
+# tavri_wine_start sets its own exit trap: stop the server too.
+trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 # A fresh start: no earlier registration or stored credentials.
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
 tests/wine/installer/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"
@@ -49,10 +58,8 @@ wine "$host" /xtavrisett &
 settings_host=$!
 tavri_track "$settings_host"
 wine "$uidrive" wait "$settings" 30
-tavri_screenshot "$TAVRI_ARTIFACTS/demo-settings-empty.png"
 wine "$uidrive" settext "$settings" 1003 "demo-user"   # Text1: account name
 wine "$uidrive" settext "$settings" 1002 "demo pass&word"  # Text2: password
-tavri_screenshot "$TAVRI_ARTIFACTS/demo-settings-typed.png"
 wine "$uidrive" click "$settings" "&save"
 wait "$settings_host"
 echo "saved: username=$(wine reg query 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data' /v username 2>/dev/null | awk -F'REG_SZ' 'NF>1{gsub(/^[ \t]+|\r/,"",$2); print $2}')"

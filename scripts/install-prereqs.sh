@@ -1,32 +1,33 @@
 #!/usr/bin/env bash
-# Installs everything Tavri needs to build and test, from Debian packages by name.
-# Idempotent: runs apt-get only for what is missing.
+# Installs what Tavri needs, from Debian packages by name. Idempotent: runs
+# apt-get only for what is missing.
+#   install-prereqs.sh           everything: build, demo and the whole test suite
+#   install-prereqs.sh --demo    only what the demo needs (no fuzzer toolchain)
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev
+demo_packages=(
+  cmake ninja-build g++ make libgtest-dev libgmock-dev
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-  wine wine32:i386 xvfb x11-apps imagemagick
-  libcpp-httplib-dev libssl-dev openssl locales
-  clang libclang-rt-14-dev
-  zip unzip
+  wine wine32:i386 xvfb
+  libssl-dev openssl zip unzip
 )
+test_packages=(
+  x11-apps imagemagick   # screenshots of the windows
+  locales                # a double-byte code page for the fetch tests
+  clang libclang-rt-14-dev  # libFuzzer with ASan and UBSan
+)
+
+packages=("${demo_packages[@]}")
+[ "${1:-}" = "--demo" ] || packages+=("${test_packages[@]}")
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
-  updated=
-else
-  updated=
-fi
+dpkg --print-foreign-architectures | grep -qx i386 || "${sudo_cmd[@]}" dpkg --add-architecture i386
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

@@ -25,10 +25,12 @@ _rs_pids=()
 _rs_lockfds=()
 _rs_dir=
 
+# Safe under `set -e`: a server that already ended, or the signal status
+# that `wait` reports, is no error.
 reportserver_stop_all() {
   local pid
   for pid in "${_rs_pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    { kill "$pid" && wait "$pid"; } 2>/dev/null || true
   done
   _rs_pids=()
   local fd
