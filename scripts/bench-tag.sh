@@ -42,16 +42,9 @@ port=${TAVRI_TAG_PORT:-47443}
 work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 winpath() { winepath -w "$1" 2>/dev/null; }
 
-# The benchmark stores credentials of its own; the user's come back afterwards.
-settings='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
-saved=
-wine reg export "$settings" "$(winpath "$work/saved.reg")" /y >/dev/null 2>&1 && saved=1
-restore() {
-  wine reg delete "$settings" /f >/dev/null 2>&1
-  [ -n "$saved" ] && wine reg import "$(winpath "$work/saved.reg")" >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap restore EXIT
+source "$root/tests/wine/harness.sh"
+settings=$TAVRI_SETTINGS_KEY
+tavri_keep_stored_settings "$work"
 
 wine regsvr32 /s "$(winpath "$bin/Tavri.dll")" || { echo "bench-tag: regsvr32 Tavri.dll failed" >&2; exit 1; }
 wine reg add "$settings" /v username /d bench /f >/dev/null 2>&1

@@ -121,3 +121,23 @@ tavri_screenshot() {
   import -window root -display "$DISPLAY" "$1" 2>/dev/null ||
     { xwd -root -display "$DISPLAY" -silent | convert xwd:- "$1"; }
 }
+
+# The plug-in's stored settings (account name and password) in the prefix.
+TAVRI_SETTINGS_KEY='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
+
+# For scripts that store credentials of their own: exports the stored
+# settings now and, when the script exits, puts them back and removes WORK.
+tavri_keep_stored_settings() {
+  _tavri_settings_work=$1
+  _tavri_settings_saved=
+  wine reg export "$TAVRI_SETTINGS_KEY" "$(tavri_winpath "$1/saved.reg")" /y >/dev/null 2>&1 &&
+    _tavri_settings_saved=1
+  trap _tavri_restore_stored_settings EXIT
+}
+
+_tavri_restore_stored_settings() {
+  wine reg delete "$TAVRI_SETTINGS_KEY" /f >/dev/null 2>&1
+  [ -n "$_tavri_settings_saved" ] &&
+    wine reg import "$(tavri_winpath "$_tavri_settings_work/saved.reg")" >/dev/null 2>&1
+  rm -rf "$_tavri_settings_work"
+}
