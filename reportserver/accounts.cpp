@@ -58,7 +58,8 @@ std::string readFile(const std::filesystem::path& file) {
     return bytes.str();
 }
 
-std::vector<Account> parseAccounts(std::string_view text, const std::filesystem::path& baseDir) {
+std::vector<Account> parseAccounts(std::string_view text, const std::filesystem::path& baseDir,
+                                   const Behaviour& defaults) {
     std::vector<Account> accounts;
     int lineNo = 0;
     std::string_view::size_type start = 0;
@@ -72,27 +73,41 @@ std::vector<Account> parseAccounts(std::string_view text, const std::filesystem:
         if (line.empty() || line.front() == '#') continue;
         const auto fields = splitTabs(line);
         const auto where = "accounts line " + std::to_string(lineNo) + ": ";
-        if (fields.size() != 3)
-            throw AccountsError(where + "expected USER<TAB>PASSWORD<TAB>BODY, found " +
-                                std::to_string(fields.size()) + " field(s)");
         try {
-            Account a{unescapeField(fields[0]), unescapeField(fields[1]), {}};
-            if (!fields[2].empty() && fields[2].front() == '@') {
-                const std::filesystem::path p(std::string(fields[2].substr(1)));
-                a.body = readFile(p.is_absolute() ? p : baseDir / p);
-            } else {
-                a.body = unescapeField(fields[2]);
+            if (fields.size() < 3)
+                throw AccountsError("expected USER<TAB>PASSWORD<TAB>BODY, found " +
+                                    std::to_string(fields.size()) + " field(s)");
+            Account a{unescapeField(fields[0]), unescapeField(fields[1]), {}, defaults};
+            std::size_t i = 2;
+            for (; i < fields.size() && fields[i].substr(0, 2) == "--"; ++i) {
+                const std::string field(fields[i]);
+                const auto eq = field.find('=');
+                const std::string name = field.substr(0, eq);
+                const auto value = [&] {
+                    if (eq == std::string::npos) throw UsageError(name + " needs =VALUE");
+                    return unescapeField(field.substr(eq + 1));
+                };
+                if (!applySwitch(a.behaviour, name, value)) throw AccountsError("unknown switch " + name);
+            }
+            if (i == fields.size()) throw AccountsError("no BODY after the switches");
+            for (; i < fields.size(); ++i) {
+                if (!fields[i].empty() && fields[i].front() == '@') {
+                    const std::filesystem::path p(std::string(fields[i].substr(1)));
+                    a.bodies.push_back(readFile(p.is_absolute() ? p : baseDir / p));
+                } else {
+                    a.bodies.push_back(unescapeField(fields[i]));
+                }
             }
             accounts.push_back(std::move(a));
-        } catch (const AccountsError& e) {
+        } catch (const std::runtime_error& e) {
             throw AccountsError(where + e.what());
         }
     }
     return accounts;
 }
 
-std::vector<Account> loadAccounts(const std::filesystem::path& file) {
-    return parseAccounts(readFile(file), file.parent_path());
+std::vector<Account> loadAccounts(const std::filesystem::path& file, const Behaviour& defaults) {
+    return parseAccounts(readFile(file), file.parent_path(), defaults);
 }
 
 }  // namespace reportserver

@@ -56,26 +56,23 @@ std::string responseHead(int status, std::int64_t contentLength, bool keepAlive,
 }
 
 Responder::Responder(const Options& options, std::vector<Account> accounts)
-    : options_(options), accounts_(std::move(accounts)) {
+    : options_(options), accounts_(std::move(accounts)), served_(accounts_.size(), 0) {
     if (!options.bodyFile.empty()) {
         fixedBody_ = readFile(options.bodyFile);
         hasFixedBody_ = true;
     }
-    for (const auto& file : options.sequence) sequence_.push_back(readFile(file));
 }
 
-std::string Responder::reportBody(const Request& request, std::uint64_t n) const {
-    if (!sequence_.empty())
-        return sequence_[std::min<std::uint64_t>(n, sequence_.size()) - 1];
-    if (hasFixedBody_) return fixedBody_;
-    if (options_.accountsFile.empty()) return std::string(kSampleReport);
-    const std::string query = request.query();
-    const auto user = queryParameter(query, "username");
-    const auto password = queryParameter(query, "password");
-    const auto match = std::find_if(accounts_.begin(), accounts_.end(), [&](const Account& a) {
-        return user && password && a.username == *user && a.password == *password;
-    });
-    return match == accounts_.end() ? std::string(kInvalidLoginBody) : match->body;
+void Responder::setPorts(int https, int http) {
+    httpsPort_ = std::to_string(https);
+    httpPort_ = std::to_string(http);
+}
+
+std::string expandPorts(std::string text, const std::string& https, const std::string& http) {
+    for (const auto& [name, port] : {std::pair{std::string("{https}"), https}, {"{http}", http}})
+        for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at))
+            text.replace(at, name.size(), port);
+    return text;
 }
 
 Answer Responder::answer(const Request& request, bool plainHttp) {
@@ -85,26 +82,43 @@ Answer Responder::answer(const Request& request, bool plainHttp) {
         a.head = responseHead(404, static_cast<std::int64_t>(a.body.size()), request.keepAlive);
         return a;
     }
-    const std::uint64_t n = ++reportRequests_;
-    a.delayMs = options_.delayMs;
-    if (options_.stall) { a.kind = Answer::Kind::Stall; return a; }
-    if (options_.drop) { a.kind = Answer::Kind::Drop; return a; }
-    if (!options_.redirect.empty() && !plainHttp) {
+    const std::string query = request.query();
+    const auto user = queryParameter(query, "username");
+    const auto password = queryParameter(query, "password");
+    const auto match = std::find_if(accounts_.begin(), accounts_.end(), [&](const Account& acc) {
+        return user && password && acc.username == *user && acc.password == *password;
+    });
+    const Behaviour& how = match == accounts_.end() ? options_.behaviour : match->behaviour;
+    std::string body;
+    if (match != accounts_.end()) {
+        std::lock_guard lock(mutex_);
+        std::size_t& n = served_[static_cast<std::size_t>(match - accounts_.begin())];
+        body = match->bodies[std::min(n++, match->bodies.size() - 1)];
+    } else if (hasFixedBody_) {
+        body = fixedBody_;
+    } else {
+        body = options_.accountsFile.empty() ? kSampleReport : kInvalidLoginBody;
+    }
+
+    a.delayMs = how.delayMs;
+    if (how.stall) { a.kind = Answer::Kind::Stall; return a; }
+    if (how.drop) { a.kind = Answer::Kind::Drop; return a; }
+    if (!how.redirect.empty() && !plainHttp) {
         a.body = "moved\r\n";
         a.head = responseHead(302, static_cast<std::int64_t>(a.body.size()), request.keepAlive,
-                              "Location: " + options_.redirect + "\r\n");
+                              "Location: " + expandPorts(how.redirect, httpsPort_, httpPort_) + "\r\n");
         return a;
     }
-    if (options_.endless) {
+    if (how.endless) {
         a.kind = Answer::Kind::Endless;
-        a.head = responseHead(options_.status, -1, false);
+        a.head = responseHead(how.status, -1, false);
         return a;
     }
-    a.body = padBody(reportBody(request, n), options_.bodySize);
-    const bool keepAlive = request.keepAlive && options_.dropAfter < 0;
-    a.head = responseHead(options_.status, static_cast<std::int64_t>(a.body.size()), keepAlive);
-    a.dropAfter = options_.dropAfter;
-    a.trickleMs = options_.trickleMs;
+    a.body = padBody(body, how.bodySize);
+    const bool keepAlive = request.keepAlive && how.dropAfter < 0;
+    a.head = responseHead(how.status, static_cast<std::int64_t>(a.body.size()), keepAlive);
+    a.dropAfter = how.dropAfter;
+    a.trickleMs = how.trickleMs;
     return a;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the stand-in answers to each request, decided from the switches, the
-// accounts and how many report requests came before.
-#include <atomic>
+// accounts and how many report requests each account made before.
+#include <mutex>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,25 +33,29 @@ struct Answer {
 // piece shows.
 std::string padBody(std::string_view body, std::int64_t size);
 
+// {https} and {http} in text replaced by these ports.
+std::string expandPorts(std::string text, const std::string& https, const std::string& http);
+
 std::string responseHead(int status, std::int64_t contentLength, bool keepAlive,
                          std::string_view extraHeaders = {});
 
 class Responder {
 public:
-    // Reads the --body and --sequence files; throws AccountsError.
+    // Reads the --body file; throws AccountsError.
     Responder(const Options& options, std::vector<Account> accounts);
 
+    // The ports that {https} and {http} in a redirect stand for.
+    void setPorts(int https, int http);
     Answer answer(const Request& request, bool plainHttp);
 
 private:
-    std::string reportBody(const Request& request, std::uint64_t n) const;
-
     const Options& options_;
     std::vector<Account> accounts_;
     std::string fixedBody_;
     bool hasFixedBody_ = false;
-    std::vector<std::string> sequence_;
-    std::atomic<std::uint64_t> reportRequests_{0};
+    std::string httpsPort_, httpPort_;
+    std::mutex mutex_;
+    std::vector<std::size_t> served_;  // report requests per account so far
 };
 
 }  // namespace reportserver

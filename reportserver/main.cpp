@@ -20,12 +20,15 @@ int main(int argc, char** argv) {
     try {
         const Options options = parseOptions(args);
         std::vector<Account> accounts;
-        if (!options.accountsFile.empty()) accounts = loadAccounts(options.accountsFile);
+        if (!options.accountsFile.empty()) accounts = loadAccounts(options.accountsFile, options.behaviour);
         Responder responder(options, std::move(accounts));
         RequestLog log(options.logFile);
         Server server(options, responder, log);
-        std::printf("listening https %d\n", server.httpsPort());
-        if (server.httpPort() >= 0) std::printf("listening http %d\n", server.httpPort());
+        const std::pair<Server::Kind, const char*> names[] = {
+            {Server::Kind::Https, "https"}, {Server::Kind::Http, "http"},
+            {Server::Kind::Untrusted, "untrusted"}, {Server::Kind::Silent, "silent"}};
+        for (const auto& [kind, name] : names)
+            if (server.port(kind) >= 0) std::printf("listening %s %d\n", name, server.port(kind));
         std::fflush(stdout);
         server.run();
     } catch (const UsageError& e) {

@@ -1,17 +1,9 @@
 #include "options.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace reportserver {
 namespace {
-
-std::int64_t parseNumber(const std::string& text, const std::string& what) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        text.size() > 15)
-        throw UsageError(what + ": not a number: '" + text + "'");
-    return std::stoll(text);
-}
 
 int parsePort(const std::string& text, const std::string& what) {
     const auto n = parseNumber(text, what);
@@ -19,26 +11,14 @@ int parsePort(const std::string& text, const std::string& what) {
     return static_cast<int>(n);
 }
 
-// A directory stands for its regular files in name order.
-std::vector<std::string> sequenceFiles(const std::string& arg) {
-    std::vector<std::string> files;
-    if (std::filesystem::is_directory(arg)) {
-        for (const auto& entry : std::filesystem::directory_iterator(arg))
-            if (entry.is_regular_file()) files.push_back(entry.path().string());
-        std::sort(files.begin(), files.end());
-    } else {
-        std::string::size_type start = 0;
-        while (start <= arg.size()) {
-            const auto comma = std::min(arg.find(',', start), arg.size());
-            if (comma > start) files.push_back(arg.substr(start, comma - start));
-            start = comma + 1;
-        }
-    }
-    if (files.empty()) throw UsageError("--sequence: no files in '" + arg + "'");
-    return files;
-}
-
 }  // namespace
+
+std::int64_t parseNumber(const std::string& text, const std::string& what) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        text.size() > 15)
+        throw UsageError(what + ": not a number: '" + text + "'");
+    return std::stoll(text);
+}
 
 std::int64_t parseSize(const std::string& text) {
     std::int64_t unit = 1;
@@ -58,36 +38,25 @@ Options parseOptions(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
             return args[++i];
         };
+        if (applySwitch(o.behaviour, name, value)) continue;
         if (name == "--port") o.port = parsePort(value(), name);
         else if (name == "--http-port") o.httpPort = parsePort(value(), name);
+        else if (name == "--untrusted-port") o.untrustedPort = parsePort(value(), name);
+        else if (name == "--silent-port") o.silentPort = parsePort(value(), name);
         else if (name == "--bind") o.bind = value();
         else if (name == "--cert") o.certFile = value();
         else if (name == "--key") o.keyFile = value();
+        else if (name == "--untrusted-cert") o.untrustedCertFile = value();
+        else if (name == "--untrusted-key") o.untrustedKeyFile = value();
         else if (name == "--accounts") o.accountsFile = value();
         else if (name == "--log") o.logFile = value();
         else if (name == "--body") o.bodyFile = value();
-        else if (name == "--sequence") o.sequence = sequenceFiles(value());
-        else if (name == "--body-size") o.bodySize = parseSize(value());
-        else if (name == "--status") {
-            o.status = static_cast<int>(parseNumber(value(), name));
-            if (o.status < 100 || o.status > 599) throw UsageError("--status: not an HTTP status");
-        }
-        else if (name == "--delay-ms") o.delayMs = static_cast<int>(parseNumber(value(), name));
-        else if (name == "--trickle-ms") o.trickleMs = static_cast<int>(parseNumber(value(), name));
-        else if (name == "--stall") o.stall = true;
         else if (name == "--stall-handshake") o.stallHandshake = true;
-        else if (name == "--drop") o.drop = true;
-        else if (name == "--drop-after") o.dropAfter = parseSize(value());
-        else if (name == "--endless") o.endless = true;
-        else if (name == "--redirect-http") {
-            o.redirect = value();
-            if (o.redirect.rfind("http://", 0) != 0)
-                throw UsageError("--redirect-http: the target must start with http://");
-        }
-        else if (name == "--redirect") o.redirect = value();
         else throw UsageError("unknown argument: " + name);
     }
     if (o.certFile.empty() || o.keyFile.empty()) throw UsageError("--cert and --key are required");
+    if (o.untrustedPort >= 0 && (o.untrustedCertFile.empty() || o.untrustedKeyFile.empty()))
+        throw UsageError("--untrusted-port needs --untrusted-cert and --untrusted-key");
     return o;
 }
 
@@ -99,12 +68,15 @@ usage: reportserver --cert PEM --key PEM [options]
   --port N            HTTPS port (default 47443; 0 picks a free one)
   --bind ADDR         address to listen on (default 127.0.0.1)
   --http-port N       also answer plain http on this port (0: a free one)
-  --accounts FILE     accounts: one a line, USER<TAB>PASSWORD<TAB>BODY
+  --untrusted-port N  also answer HTTPS here with --untrusted-cert/-key, a
+                      certificate the client does not trust (0: a free one)
+  --silent-port N     also accept connections here and never start TLS
+  --accounts FILE     accounts: one a line,
+                      USER<TAB>PASSWORD[<TAB>--SWITCH[=VALUE]...]<TAB>BODY...
+                      (the account's own switches; its n-th report request
+                      gets its n-th BODY, then the last one again)
   --log FILE          request log, one line a request (appended)
   --body FILE         answer every report request with this file
-  --sequence LIST     n-th report request gets the n-th body; after the last
-                      body, the last one is repeated. LIST: files separated by
-                      commas, or a directory (its files in name order)
   --body-size N       pad each body to N bytes (suffix K or M allowed) with
                       filler put in front, so the keys come last
   --status N          HTTP status of report answers (default 200)
@@ -117,14 +89,17 @@ usage: reportserver --cert PEM --key PEM [options]
   --endless           a body that never ends (no length, filler for ever)
   --redirect-http URL answer report requests with 302 to URL (http:// only)
   --redirect URL      the same for any URL (the plain-http side never redirects)
+                      {https} and {http} in URL stand for this server's ports
 
 Which body a report request (/mydatamonitor/usage.txt) gets, first match:
---sequence, --body, the account whose user name and password match the query
-(a mismatch gets "error=invalid login"), and without --accounts a built-in
-sample report. Other paths get 404.
+the account whose user name and password match the query, --body, and a
+built-in sample report without --accounts ("error=invalid login" with it).
+The switches from --body-size on shape every answer; an account's own
+switches replace them for its requests. Other paths get 404.
 
-On start it prints "listening https PORT" (and "listening http PORT") on
-stdout. See README.md for the accounts and log formats.
+On start it prints "listening https PORT" (and "listening http PORT",
+"listening untrusted PORT", "listening silent PORT") on stdout. See
+README.md for the accounts and log formats.
 )";
 }
 

@@ -129,33 +129,57 @@ bool deliver(Connection& conn, const Answer& a, bool keepAlive) {
     return conn.write(a.head + a.body) && keepAlive;
 }
 
+SSL_CTX* tlsContext(const std::string& certFile, const std::string& keyFile) {
+    SSL_CTX* tls = SSL_CTX_new(TLS_server_method());
+    if (!tls) throw std::runtime_error("TLS: " + tlsError());
+    if (SSL_CTX_use_certificate_chain_file(tls, certFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tls, keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_check_private_key(tls) != 1) {
+        SSL_CTX_free(tls);
+        throw std::runtime_error("certificate " + certFile + " / key " + keyFile + ": " + tlsError());
+    }
+    return tls;
+}
+
 }  // namespace
 
 Server::Server(const Options& options, Responder& responder, RequestLog& log)
     : responder_(responder), log_(log), stallHandshake_(options.stallHandshake) {
-    tls_ = SSL_CTX_new(TLS_server_method());
-    if (!tls_) throw std::runtime_error("TLS: " + tlsError());
-    if (SSL_CTX_use_certificate_chain_file(tls_, options.certFile.c_str()) != 1)
-        throw std::runtime_error("certificate " + options.certFile + ": " + tlsError());
-    if (SSL_CTX_use_PrivateKey_file(tls_, options.keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
-        SSL_CTX_check_private_key(tls_) != 1)
-        throw std::runtime_error("key " + options.keyFile + ": " + tlsError());
-    httpsFd_ = listenOn(options.bind, options.port, &httpsPort_);
-    if (options.httpPort >= 0) httpFd_ = listenOn(options.bind, options.httpPort, &httpPort_);
+    tls_ = tlsContext(options.certFile, options.keyFile);
+    if (options.untrustedPort >= 0)
+        untrustedTls_ = tlsContext(options.untrustedCertFile, options.untrustedKeyFile);
+    const std::pair<Kind, int> wanted[] = {
+        {Kind::Https, options.port},
+        {Kind::Http, options.httpPort},
+        {Kind::Untrusted, options.untrustedPort},
+        {Kind::Silent, options.silentPort}};
+    for (const auto& [kind, port] : wanted) {
+        if (port < 0) continue;
+        Listener l{kind, -1, -1};
+        l.fd = listenOn(options.bind, port, &l.port);
+        listeners_.push_back(l);
+    }
+    responder_.setPorts(listeners_.front().port, this->port(Kind::Http));
 }
 
 Server::~Server() {
-    if (httpsFd_ >= 0) ::close(httpsFd_);
-    if (httpFd_ >= 0) ::close(httpFd_);
+    for (const auto& l : listeners_) ::close(l.fd);
     SSL_CTX_free(tls_);
+    SSL_CTX_free(untrustedTls_);
+}
+
+int Server::port(Kind kind) const {
+    for (const auto& l : listeners_)
+        if (l.kind == kind) return l.port;
+    return -1;
 }
 
 void Server::run() {
-    pollfd fds[2] = {{httpsFd_, POLLIN, 0}, {httpFd_, POLLIN, 0}};
-    const nfds_t count = httpFd_ >= 0 ? 2 : 1;
+    std::vector<pollfd> fds;
+    for (const auto& l : listeners_) fds.push_back({l.fd, POLLIN, 0});
     for (;;) {
-        if (::poll(fds, count, -1) < 0) continue;
-        for (nfds_t i = 0; i < count; ++i) {
+        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+        for (std::size_t i = 0; i < fds.size(); ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
             const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
@@ -163,18 +187,19 @@ void Server::run() {
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             const timeval idle{kIdleSeconds, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
-            std::thread([this, fd, tls = i == 0] { serve(fd, tls); }).detach();
+            std::thread([this, fd, kind = listeners_[i].kind] { serve(fd, kind); }).detach();
         }
     }
 }
 
-void Server::serve(int fd, bool tls) {
-    if (tls && stallHandshake_) {
+void Server::serve(int fd, Kind kind) {
+    if (kind == Kind::Silent || (kind == Kind::Https && stallHandshake_)) {
         Connection silent(fd, nullptr);
         waitForEnd(silent);
         return;
     }
-    Connection conn(fd, tls ? tls_ : nullptr);
+    const bool tls = kind != Kind::Http;
+    Connection conn(fd, kind == Kind::Https ? tls_ : kind == Kind::Untrusted ? untrustedTls_ : nullptr);
     if (!conn.handshake()) return;
     std::string leftover;
     std::string head;

@@ -6,7 +6,8 @@
 #       in the background with the test certificate (made if missing), port
 #       47443 unless ARGS has --port; under the Wine harness (WINEPREFIX set) its
 #       CA is trusted in the prefix; waits (bounded) until it listens and sets
-#       VAR to its HTTPS port (VAR_HTTP to its plain-http port, if any). A
+#       VAR to its HTTPS port (VAR_HTTP, VAR_UNTRUSTED, VAR_SILENT to its
+#       other ports, if any). A
 #       fixed port is taken under a lock, so concurrent test runs queue.
 #   reportserver_stop_all              stops every server started here, by pid
 #   reportserver_closed_port           prints a local port nothing listens on
@@ -86,9 +87,13 @@ reportserver_start() {
   _rs_pids+=("$pid")
   for i in $(seq 1 200); do
     if grep -q '^listening https' "$out"; then
-      printf -v "$var" '%s' "$(awk '$2 == "https" {print $3}' "$out")"
-      grep -q '^listening http ' "$out" &&
-        printf -v "${var}_HTTP" '%s' "$(awk '$2 == "http" {print $3}' "$out")"
+      local kind p
+      while read -r _ kind p; do
+        case $kind in
+          https) printf -v "$var" '%s' "$p" ;;
+          *) printf -v "${var}_${kind^^}" '%s' "$p" ;;
+        esac
+      done < <(grep '^listening ' "$out")
       return 0
     fi
     kill -0 "$pid" 2>/dev/null || break
