@@ -1,21 +1,74 @@
 #!/usr/bin/env bash
-# Runs one Windows test program (or any command) under Wine with the harness
-# around it, with a time limit, and returns its exit code.
-#   run.sh [--timeout SECONDS] PROGRAM.exe [ARGS...]
-#   run.sh [--timeout SECONDS] --script SCRIPT.sh [ARGS...]
+# The one way tests drive Tavri's Windows binaries under Wine.
+#   run.sh [--timeout SECONDS] [--locale LOCALE] PROGRAM.exe [ARGS...]
+#   run.sh [--timeout SECONDS] [--locale LOCALE] SCRIPT.sh [ARGS...]
+# Around the program: the private prefix and Xvfb (harness.sh), Tavri.dll
+# registered, the stored settings kept and put back, and one report server
+# for the whole run on the port the build points at (47443), serving the
+# accounts of tests/wine/accounts.txt, with a plain-http port, a port with an
+# untrusted certificate and a port that never completes the TLS handshake.
+# The program finds them in TAVRI_HTTP_PORT, TAVRI_UNTRUSTED_PORT,
+# TAVRI_SILENT_PORT, TAVRI_CLOSED_PORT and TAVRI_SERVER_LOG (a Windows path).
+# A GoogleTest program passes only when it ran to its summary.
 set -u
-source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/harness.sh"
 
-limit=300
-if [ "${1:-}" = "--timeout" ]; then limit=$2; shift 2; fi
+limit=300 locale=
+while :; do
+  case ${1:-} in
+    --timeout) limit=$2; shift 2 ;;
+    --locale) locale=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 
 tavri_wine_start || exit 1
-if [ "${1:-}" = "--script" ]; then
-  shift
-  timeout -k 5 "$limit" bash "$@"
-else
-  timeout -k 5 "$limit" wine "$@"
+work=$(mktemp -d /tmp/tavri-wine.XXXXXX)
+tavri_keep_stored_settings "$work"
+source "$TAVRI_ROOT/scripts/reportserver.sh"
+trap 'reportserver_stop_all; _tavri_restore_stored_settings; tavri_wine_stop' EXIT
+
+# Bodies that are easier to make than to write down.
+perl -e 'print "\x80\xE9\x9F\xA0\xFF\x96" x 17000, "usage=5MB\r\n"' >"$work/letters1252.bin"
+perl -e 'print "x", "\x82\xA0" x 5000, "usage=5MB\r\n"' >"$work/letters932.bin"
+cp "$here/accounts.txt" "$work/accounts.txt"
+
+certs=$REPORTSERVER_CERTS
+reportserver_start SERVER --port 47443 --http-port 0 --silent-port 0 --untrusted-port 0 \
+  --untrusted-cert "$certs/bad.pem" --untrusted-key "$certs/bad.key" \
+  --accounts "$work/accounts.txt" --log "$work/requests.log" || exit 1
+touch "$work/requests.log"
+export TAVRI_HTTP_PORT=$SERVER_HTTP TAVRI_UNTRUSTED_PORT=$SERVER_UNTRUSTED \
+  TAVRI_SILENT_PORT=$SERVER_SILENT TAVRI_CLOSED_PORT=$(reportserver_closed_port)
+TAVRI_SERVER_LOG=$(tavri_winpath "$work/requests.log")
+export TAVRI_SERVER_LOG
+
+wine regsvr32 /s "$(tavri_winpath "$TAVRI_BIN/Tavri.dll")" ||
+  { echo "run.sh: regsvr32 Tavri.dll failed" >&2; exit 1; }
+
+if [ -n "$locale" ]; then
+  export LOCPATH=$TAVRI_BUILD/locale
+  if [ ! -d "$LOCPATH/$locale" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i "${locale%%.*}" -f "${locale#*.}" "$LOCPATH/$locale" >/dev/null 2>&1 ||
+      { echo "run.sh: cannot compile the locale $locale (package locales)" >&2; exit 1; }
+  fi
+  export LC_ALL=$locale
+  wineserver -k; wineserver -w  # the code page is read when the server starts
 fi
-rc=$?
-[ $rc -eq 124 ] && echo "run.sh: $* did not finish within ${limit}s" >&2
-exit $rc
+
+case $1 in
+  *.sh) timeout -k 5 "$limit" bash "$@"; rc=$? ;;
+  *)
+    timeout -k 5 "$limit" wine "$@" 2>&1 | tee "$work/output"
+    rc=${PIPESTATUS[0]}
+    if [ "$rc" -eq 0 ] && grep -q '^\[==========\] Running' "$work/output" &&
+       ! grep -q '^\[  PASSED  \]' "$work/output"; then
+      echo "run.sh: $(basename "$1") ended before its summary" >&2
+      rc=1
+    fi ;;
+esac
+[ "$rc" -eq 124 ] && echo "run.sh: $* did not finish within ${limit}s" >&2
+if [ -n "$locale" ]; then unset LC_ALL LOCPATH; wineserver -k; wineserver -w; fi
+exit "$rc"

@@ -1,309 +1,257 @@
-// The report methods of the real Tavri.dll (usage, plan_limit, plan_name),
-// called by name through IDispatch against the report server stand-in on the
-// port the plug-in is built for. report.sh runs every test in its own process
-// with the server its suite needs; the stored credentials pick the account
-// (and so the report) the server answers with.
+// The fetch through WinINet, the report methods through IDispatch and the tag
+// through the host stand-in, against the run's report server (run.sh). Each
+// test uses accounts of its own (tests/wine/accounts.txt), so any order works.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wininet.h>
 
+#include <atomic>
 #include <string>
-#include <vector>
 
 #include "com_call.h"
 #include "frmsett.h"
+#include "get_source.h"
 #include "handles.h"
-#include "server_env.h"
-#include "tag_session.h"
-#include "win_ui.h"
+#include "process.h"
+#include "server.h"
+#include "text.h"
+#include "user.h"
+#include "window_query.h"
 
-using namespace fetchtest;
-using tagtest::narrow;
-using tagtest::widen;
+using tavri::win::GetSource;
+using namespace wintest;
 
 namespace {
 
 constexpr const char* kAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)";
-// The stored credentials that pick an account of accounts.txt.
-constexpr const char* kOddUser = "J\xC3\xB6rg & Co=1%+x";          // UTF-8, as typed
-constexpr const char* kOddPassword = "p&w= %+ \xC3\xA9";
-constexpr const char* kOddUserAnsi = "J\xF6rg & Co=1%+x";          // what reaches the server
-constexpr const char* kOddPasswordAnsi = "p&w= %+ \xE9";
+constexpr ULONGLONG kBoundMs = 20000;
+constexpr size_t kCap = 16u * 1024 * 1024;
 
-struct Account {
-    const char* user;
-    const char* body;  // inline body in the accounts file's escapes
-};
-const Account kAccounts[] = {
-    {"figures", "plan_name=Basic 10GB Upgrade\\r\\nusage=1234MB\\r\\nplan_limit=3000MB\\r\\n"},
-    {"blanks", "usage= 1234 MB\\r\\nplan_limit= 3000 MB\\r\\n"},
-    {"large", "@large.bin"},
-    {"nousage", "plan_name=Basic Upgrade\\r\\nplan_limit=3000MB\\r\\n"},
-    {"nomarker", "usage=1234"},
-    {"letters", "usage=lotsMB\\r\\nplan_limit=lotsMB\\r\\n"},
-    {"bfirst", "usage=B1234MB\\r\\n"},
-    {"toolarge", "usage=99999999999MB\\r\\n"},
-    {"noupgrade", "plan_name=Basic 10GB\\r\\n"},
-};
-
-// 100 KiB whose keys all lie past the first 300 chunks of 256 bytes.
-std::string largeReport() {
+struct Timed {
     std::string body;
-    for (int n = 0; body.size() < 100 * 1024 - 80; ++n) body += "line " + std::to_string(n) + " ........................\r\n";
-    return body + "plan_name=Big Plan Upgrade\r\nusage=4321MB\r\nplan_limit=9000MB\r\n";
+    ULONGLONG ms;
+};
+Timed timedFetch(const std::string& url) {
+    const ULONGLONG start = GetTickCount64();
+    std::string body = GetSource(url);
+    return {std::move(body), GetTickCount64() - start};
 }
 
-bool writeAccounts(const std::wstring& dir) {
-    std::string accounts;
-    for (const Account& a : kAccounts) accounts += std::string(a.user) + "\tpw\t" + a.body + "\n";
-    accounts += "J\\xF6rg & Co=1%+x\tp&w= %+ \\xE9\tusage=77MB\\r\\n\n";
-    for (const auto& [name, bytes] : {std::pair{L"\\accounts.txt", accounts}, std::pair{L"\\large.bin", largeReport()}}) {
-        tavri::win::UniqueFile file(CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            return false;
+std::string repeated(const std::string& piece, int times, const std::string& tail) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out + tail;
+}
+
+TEST(Fetch, EachServerAnswerGivesItsBody) {
+    const struct {
+        const char* what;
+        std::string url;
+        std::string body;
+    } cases[] = {
+        {"a report", reportUrl("agent"), "usage=1MB\r\n"},
+        {"an error status", reportUrl("status500"), "error=internal\r\n"},
+        {"a redirect to https", reportUrl("redirect"), "usage=2MB\r\n"},
+        {"query syntax, blanks and an accent", reportUrl("a%26b%3Dc%25d%2Be%20f%E9", "p%20w%26"), "usage=3MB\r\n"},
+        {"a redirect to http", reportUrl("redirecthttp"), ""},
+        {"an untrusted certificate", reportUrl("untrusted", "pw", "untrusted"), ""},
+        {"a closed port", reportUrl("agent", "pw", "closed"), ""},
+        {"a dropped connection", reportUrl("drop"), ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GetSource(c.url), c.body) << c.what;
+
+    const auto sent = requestsOf("agent");
+    ASSERT_EQ(sent.size(), 1u) << "one request per call";
+    EXPECT_EQ(sent[0].agent, kAgent);
+    EXPECT_EQ(sent[0].method + " " + sent[0].path + " " + sent[0].scheme, "GET /mydatamonitor/usage.txt https");
+    EXPECT_TRUE(requestsOf("cleartext").empty()) << "credentials went out over plain http";
+    EXPECT_TRUE(requestsOf("untrusted").empty()) << "the request went out over untrusted TLS";
+
+    const std::string cut = GetSource(reportUrl("cut"));
+    EXPECT_LE(cut.size(), 1000u);
+    EXPECT_EQ(cut.rfind("filler 00000001", 0), 0u) << cut.substr(0, 40);
+}
+
+TEST(Fetch, ChunksAreJoinedExactlyAndTheReadStopsAt16MiB) {
+    if (GetACP() == 1252) {
+        const std::string letters = GetSource(reportUrl("letters1252"));
+        const std::string expected = repeated("\xE2\x82\xAC\xC3\xA9\xC5\xB8\xC2\xA0\xC3\xBF\xE2\x80\x93", 17000, "usage=5MB\r\n");
+        EXPECT_TRUE(letters == expected) << "sizes " << letters.size() << " " << expected.size();
     }
-    return true;
+    if (GetACP() == 932)
+        EXPECT_EQ(GetSource(reportUrl("letters932")), repeated("\xE3\x81\x82", 5000, "usage=5MB\r\n").insert(0, "x"));
+    if (GetACP() != 1252) return;
+
+    const std::string huge = GetSource(reportUrl("huge"));
+    ASSERT_EQ(huge.size(), kCap);
+    EXPECT_EQ(huge.rfind("filler 00000001 ", 0), 0u);
+    EXPECT_EQ(huge.substr(kCap - 64, 16), "filler 00262144 ");
+    const Timed endless = timedFetch(reportUrl("endless"));
+    EXPECT_EQ(endless.body.size(), kCap);
+    EXPECT_LT(endless.ms, kBoundMs);
 }
 
-// One plug-in object, created the way the host creates it, after the stored
-// credentials were set (the component loads them when it starts).
+// A message-only window that notes when its WM_APP messages are dispatched;
+// wParam 1 asks for a nested fetch.
+struct Probe {
+    int dispatched = 0;
+    ULONGLONG lastAt = 0;
+    std::string nested;
+    HWND hwnd = nullptr;
+    static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<Probe*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg != WM_APP || !self) return DefWindowProcW(hwnd, msg, wp, lp);
+        ++self->dispatched;
+        self->lastAt = GetTickCount64();
+        if (wp == 1) self->nested = GetSource(reportUrl("nested"));
+        return 0;
+    }
+    Probe() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TavriFetchProbe";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Probe() { DestroyWindow(hwnd); }
+};
+
+TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking) {
+    Timed stalled;
+    Background stall([&] { stalled = timedFetch(reportUrl("stall")); });
+    Probe probe;
+    ULONGLONG postedAt = 0;
+    Background poster([&] {
+        Sleep(2000);
+        postedAt = GetTickCount64();
+        PostMessageW(probe.hwnd, WM_APP, 0, 0);
+    });
+    const Timed trickled = timedFetch(reportUrl("trickle"));
+    ASSERT_TRUE(poster.join(5000));
+    ASSERT_TRUE(stall.join(kBoundMs + 10000));
+
+    EXPECT_EQ(stalled.body, "");
+    EXPECT_LE(stalled.ms, kBoundMs + 1000);
+    EXPECT_LE(trickled.ms, kBoundMs + 1000);
+    EXPECT_GT(trickled.body.size(), 50u);
+    EXPECT_EQ(trickled.body.rfind("filler 0000000", 0), 0u) << trickled.body.substr(0, 20);
+    ASSERT_EQ(probe.dispatched, 1) << "a message posted during the fetch was not dispatched";
+    EXPECT_LT(probe.lastAt - postedAt, 1000u);
+}
+
+TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
+    Probe probe;
+    PostMessageW(probe.hwnd, WM_APP, 1, 0);
+    PostMessageW(probe.hwnd, WM_APP, 0, 0);
+    PostQuitMessage(7);
+    const std::string outer = GetSource(reportUrl("letters1252"));
+    EXPECT_EQ(probe.dispatched, 2);
+    EXPECT_EQ(probe.nested, "usage=4MB\r\n");
+    EXPECT_EQ(outer.substr(outer.size() - 11), "usage=5MB\r\n");
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT was swallowed";
+    EXPECT_EQ(quit.wParam, 7u);
+}
+
+TEST(Fetch, NoHandleIsLeftBehind) {
+    const auto both = [] {
+        GetSource(reportUrl("agent2"));
+        GetSource(reportUrl("agent2", "pw", "closed"));
+    };
+    both();
+    // WinINet hands out the lowest free handle slot: a leaked one pushes it up.
+    const auto nextInternetHandle = [] {
+        HINTERNET h = InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        InternetCloseHandle(h);
+        return reinterpret_cast<UINT_PTR>(h);
+    };
+    const UINT_PTR internetBefore = nextInternetHandle();
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    for (int i = 0; i < 20; ++i) both();
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(nextInternetHandle(), internetBefore);
+    EXPECT_LE(after, before);
+}
+
+// A plug-in object made as the host makes it; its hidden settings form holds
+// the credentials the report methods send.
 class Plugin {
 public:
-    Plugin(const std::string& user, const std::string& password) {
-        tagtest::storeCredentials(user, password);
+    Plugin() {
         CLSID clsid{};
         if (SUCCEEDED(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid)))
             CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object_.putVoid());
     }
-    explicit operator bool() const { return static_cast<bool>(object_); }
-    wintest::CallResult call(const wchar_t* method) { return wintest::call(object_.get(), method); }
-
-    // Puts an account into the settings form the component keeps hidden, as
-    // a user's edits would be, for the next report calls.
-    static void useAccount(const std::string& user) {
-        HWND form = FindWindowW(tavri::win::kFrmsettClassName, tavri::win::kFrmsettCaption);
-        ASSERT_TRUE(form) << "no settings form";
-        SendMessageW(wintest::childById(form, tavri::win::frmsett_id::kText1), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>(widen(user).c_str()));
-        SendMessageW(wintest::childById(form, tavri::win::frmsett_id::kText2), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>(L"pw"));
+    CallResult call(const wchar_t* method) { return wintest::call(object_.get(), method); }
+    static HWND form() { return FindWindowW(tavri::win::kFrmsettClassName, tavri::win::kFrmsettCaption); }
+    static void type(const std::wstring& user, const std::wstring& password) {
+        setText(childById(form(), tavri::win::frmsett_id::kText1), user);
+        setText(childById(form(), tavri::win::frmsett_id::kText2), password);
     }
 
 private:
     tavri::win::ComPtr<IDispatch> object_;
 };
 
-long integerOf(const wintest::CallResult& r) { return r.result.vt == VT_I4 ? r.result.lVal : -1; }
-std::wstring textOf(const wintest::CallResult& r) {
-    return r.result.vt == VT_BSTR ? wintest::text(r.result.bstrVal) : L"(not text)";
+TEST(ReportMethods, FiguresAsIntegersPlanAsTextAndTypedCredentialsArriveExactly) {
+    Plugin plugin;
+    Plugin::type(L"figures", L"pw");
+    const auto usage = plugin.call(L"usage"), limit = plugin.call(L"plan_limit"), name = plugin.call(L"plan_name");
+    ASSERT_TRUE(usage.ok() && limit.ok() && name.ok()) << hex(usage.hr);
+    EXPECT_EQ(usage.result.vt, VT_I4);
+    EXPECT_EQ(usage.result.lVal, 1234);
+    EXPECT_EQ(limit.result.lVal, 3000);
+    ASSERT_EQ(name.result.vt, VT_BSTR);
+    EXPECT_EQ(text(name.result.bstrVal), L"Basic 10GB Upgrade");
+    EXPECT_EQ(requestsOf("figures").size(), 3u);
+
+    Plugin::type(L"J\u00F6rg & Co=1%+x", L"p&w= %+ \u00E9");  // the server knows them in code page 1252
+    const auto odd = plugin.call(L"usage");
+    EXPECT_EQ(odd.result.lVal, 77) << hex(odd.hr);
+    const auto failed = (Plugin::type(L"nobody", L"pw"), plugin.call(L"usage"));
+    EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(failed.errorNumber(), 5);
+    EXPECT_TRUE(findWindows(ownProcess()).empty()) << "a failing usage call showed a window";
 }
 
-std::wstring artifact(const wchar_t* name) {
-    const std::string dir = serverEnv("ARTIFACTS");
-    return dir.empty() ? L"" : widen(dir) + L"\\" + name;
-}
-
-// plan_limit's failure path as the user meets it: the warning, then the
-// settings form; finish() does what the user does with the form.
-struct Prompted {
-    wintest::CallResult call;
-    tagtest::CredentialsPrompt prompt;
-    bool finished = false;
-};
-Prompted planLimitWithPrompt(Plugin& plugin, const std::function<bool(HWND)>& finish) {
-    Prompted p;
-    wintest::Background user([&] {
-        p.prompt = tagtest::answerWarning();
-        if (!p.prompt.form) return;
-        const std::wstring shot = artifact(L"report_settings_after_warning.bmp");
-        if (!shot.empty()) wintest::saveWindowBitmap(p.prompt.form, shot);
-        p.finished = finish(p.prompt.form);
+TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
+    Plugin plugin;
+    Plugin::type(L"nobody", L"wrong");
+    MessageBoxView warning;
+    bool saved = false;
+    CallResult r;
+    const auto closed = withUser([&] { r = plugin.call(L"plan_limit"); }, [&] {
+        warning = dismissMessageBox(ownProcess(L"#32770"));
+        HWND form = waitForWindow(ownProcess(tavri::win::kFrmsettClassName));
+        if (!form) return;
+        setText(childById(form, tavri::win::frmsett_id::kText1), L"figures");
+        setText(childById(form, tavri::win::frmsett_id::kText2), L"pw");
+        clickButton(childById(form, tavri::win::frmsett_id::kCommand1));
+        saved = waitForWindowGone(form) || !IsWindowVisible(form);
     });
-    p.call = plugin.call(L"plan_limit");
-    EXPECT_TRUE(user.join(30000)) << "the warning or the form did not go away";
-    return p;
+    EXPECT_TRUE(closed.empty()) << closed.front();
+    EXPECT_EQ(warning.caption + L"|" + warning.text, L"Tavri Plugin|username or password incorrect");
+    EXPECT_EQ(warning.icon, MB_ICONWARNING);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(r.ok()) << hex(r.hr);
+    EXPECT_EQ(r.result.vt, VT_BSTR);
+    EXPECT_EQ(storedSetting("username") + "/" + storedSetting("password"), "figures/pw");
 }
 
-void expectWarning(const tagtest::CredentialsPrompt& prompt) {
-    ASSERT_TRUE(prompt.warning.hwnd) << "no warning box";
-    EXPECT_EQ(prompt.warning.caption, L"Tavri Plugin");
-    EXPECT_EQ(prompt.warning.text, L"username or password incorrect");
-    EXPECT_EQ(prompt.warning.icon, MB_ICONWARNING);
-    EXPECT_EQ(prompt.warning.buttons, std::vector<std::wstring>{L"OK"});
-    EXPECT_TRUE(prompt.form) << "no settings form after the warning";
-}
-
-std::vector<LogLine> newRequests(size_t before) {
-    auto log = readLog("REPORT_LOG");
-    return std::vector<LogLine>(log.begin() + static_cast<long>(std::min(before, log.size())), log.end());
-}
-
-TEST(ReportMethods, FiguresComeBackAsIntegersAndThePlanNameAsText) {
-    Plugin plugin("figures", "pw");
-    ASSERT_TRUE(plugin);
-    const auto usage = plugin.call(L"usage");
-    const auto limit = plugin.call(L"plan_limit");
-    const auto name = plugin.call(L"plan_name");
-    ASSERT_TRUE(usage.ok() && limit.ok() && name.ok()) << wintest::hex(usage.hr);
-    EXPECT_EQ(integerOf(usage), 1234);
-    EXPECT_EQ(integerOf(limit), 3000);
-    EXPECT_EQ(textOf(name), L"Basic 10GB Upgrade");
-    EXPECT_TRUE(tagtest::visibleWindowsOfThisProcess().empty());
-}
-
-TEST(ReportMethods, BlanksAroundTheFigureAreIgnored) {
-    Plugin plugin("blanks", "pw");
-    EXPECT_EQ(integerOf(plugin.call(L"usage")), 1234);
-    EXPECT_EQ(integerOf(plugin.call(L"plan_limit")), 3000);
-}
-
-TEST(ReportMethods, LargeReportIsJoinedWithTheKeysFarPastTheFirstChunks) {
-    Plugin plugin("large", "pw");
-    EXPECT_EQ(integerOf(plugin.call(L"usage")), 4321);
-    EXPECT_EQ(integerOf(plugin.call(L"plan_limit")), 9000);
-    EXPECT_EQ(textOf(plugin.call(L"plan_name")), L"Big Plan Upgrade");
-}
-
-TEST(ReportMethods, EachFailureCarriesItsAutomationNumberAndShowsNothing) {
-    Plugin plugin("figures", "pw");
-    ASSERT_TRUE(plugin.call(L"usage").ok());  // the component and its form are up
-    struct Case {
-        const char* account;
-        const wchar_t* method;
-        long error;
-    };
-    const Case cases[] = {
-        {"nousage", L"usage", 5},        // no key
-        {"nomarker", L"usage", 5},       // no "B" after the key
-        {"letters", L"usage", 13},       // not a number
-        {"bfirst", L"usage", 13},        // cut before the digits
-        {"toolarge", L"usage", 6},       // beyond 32 bits
-        {"noupgrade", L"plan_name", 5},  // no "Upgrade" after the key
-        {"blanks", L"plan_name", 5},     // no plan name key
-        {"nobody", L"usage", 5},         // wrong credentials: no keys at all
-    };
-    for (const Case& c : cases) {
-        Plugin::useAccount(c.account);
-        const auto r = plugin.call(c.method);
-        EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << c.account;
-        EXPECT_EQ(r.errorNumber(), c.error) << c.account;
-        EXPECT_TRUE(tagtest::visibleWindowsOfThisProcess().empty()) << c.account;
-    }
-}
-
-TEST(ReportPrompt, WrongCredentialsWarnThenTheFormSavesNewOnesAndTheResultIsEmpty) {
-    Plugin plugin("nobody", "wrong");
-    const Prompted p = planLimitWithPrompt(plugin, [](HWND form) {
-        tagtest::typeCredentials(form, "figures", "pw");
-        return tagtest::pressSave(form);
-    });
-    expectWarning(p.prompt);
-    EXPECT_EQ(p.prompt.user, "nobody") << "the form shows the stored credentials";
-    EXPECT_EQ(p.prompt.password, "wrong");
-    EXPECT_TRUE(p.finished);
-    ASSERT_TRUE(p.call.ok()) << wintest::hex(p.call.hr);
-    EXPECT_EQ(p.call.result.vt, VT_EMPTY);
-    EXPECT_EQ(tagtest::storedSetting("username"), "figures");
-    EXPECT_EQ(tagtest::storedSetting("password"), "pw");
-}
-
-TEST(ReportPrompt, LettersForThePlanLimitComeBackAsTextAfterTheWarning) {
-    Plugin plugin("letters", "pw");
-    const Prompted p = planLimitWithPrompt(plugin, tagtest::pressCloseBox);
-    expectWarning(p.prompt);
-    ASSERT_TRUE(p.call.ok()) << wintest::hex(p.call.hr);
-    EXPECT_EQ(textOf(p.call), L"lotsM");
-    EXPECT_EQ(tagtest::storedSetting("username"), "letters") << "closing the form saves nothing";
-}
-
-TEST(ReportRequests, EachCallIsOneRequestCarryingTheAgentString) {
-    Plugin plugin("figures", "pw");
-    const size_t before = readLog("REPORT_LOG").size();
-    plugin.call(L"usage");
-    plugin.call(L"plan_limit");
-    plugin.call(L"plan_name");
-    const auto requests = newRequests(before);
-    ASSERT_EQ(requests.size(), 3u);
-    for (const auto& r : requests) {
-        ASSERT_EQ(r.size(), 7u);
-        EXPECT_EQ(r[2], "/mydatamonitor/usage.txt");
-        EXPECT_EQ(r[3], "figures");
-        EXPECT_EQ(r[4], "pw");
-        EXPECT_EQ(r[5], logEscaped(kAgent));
-        EXPECT_EQ(r[6], "https");
-    }
-}
-
-TEST(ReportRequests, CredentialsWithQuerySyntaxBlanksAndAccentsArriveExactlyAsTyped) {
-    Plugin plugin(kOddUser, kOddPassword);
-    const size_t before = readLog("REPORT_LOG").size();
-    EXPECT_EQ(integerOf(plugin.call(L"usage")), 77) << "the server did not recognise the account";
-    const auto requests = newRequests(before);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0][3], logEscaped(kOddUserAnsi));
-    EXPECT_EQ(requests[0][4], logEscaped(kOddPasswordAnsi));
-}
-
-// Suites below run against a server that gives no report at all.
-void expectNoReport(const wintest::CallResult& r, ULONGLONG ms, ULONGLONG boundMs) {
-    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(r.errorNumber(), 5);
-    EXPECT_LE(ms, boundMs);
-}
-
-wintest::CallResult timedCall(Plugin& plugin, const wchar_t* method, ULONGLONG* ms) {
-    const ULONGLONG start = GetTickCount64();
-    wintest::CallResult r = plugin.call(method);
-    *ms = GetTickCount64() - start;
-    return r;
-}
-
-TEST(ReportServerDown, UsageAndPlanNameFailAndPlanLimitWarns) {
-    Plugin plugin("figures", "pw");
-    ULONGLONG ms = 0;
-    const auto usage = timedCall(plugin, L"usage", &ms);
-    expectNoReport(usage, ms, 5000);
-    const auto name = timedCall(plugin, L"plan_name", &ms);
-    expectNoReport(name, ms, 5000);
-    const Prompted p = planLimitWithPrompt(plugin, tagtest::pressCloseBox);
-    expectWarning(p.prompt);
-    EXPECT_TRUE(p.call.ok());
-    EXPECT_EQ(p.call.result.vt, VT_EMPTY);
-}
-
-TEST(ReportServerStalled, TheCallReturnsWithinTheBound) {
-    Plugin plugin("figures", "pw");
-    ULONGLONG ms = 0;
-    const auto usage = timedCall(plugin, L"usage", &ms);
-    expectNoReport(usage, ms, 21000);
-}
-
-TEST(ReportBadCertificate, NoReportAndNoRequestOverTheUntrustedLink) {
-    Plugin plugin("figures", "pw");
-    ULONGLONG ms = 0;
-    const auto usage = timedCall(plugin, L"usage", &ms);
-    expectNoReport(usage, ms, 5000);
-    EXPECT_TRUE(readLog("REPORT_LOG").empty());
-}
-
-TEST(ReportRedirectToHttp, NoReportAndTheCredentialsNeverTravelInClear) {
-    Plugin plugin("figures", "pw");
-    ULONGLONG ms = 0;
-    const auto usage = timedCall(plugin, L"usage", &ms);
-    expectNoReport(usage, ms, 5000);
-    EXPECT_EQ(readLog("REPORT_LOG").size(), 1u) << "the https request that was redirected";
-    EXPECT_TRUE(readLog("PLAIN_LOG").empty()) << "a request went out over plain http";
+TEST(Tag, ChatLineThroughTheHostIsExpandedFromFiveFetches) {
+    storeCredentials("tagged", "pw");
+    ASSERT_EQ(runProcess(L"regedit /s \"" + besideMe(L"install.reg") + L"\""), 0);
+    Process host(L"\"" + besideMe(L"plughost.exe") + L"\" --raw \"usage: (!xtavri) ok\"");
+    ASSERT_EQ(host.wait(60000), 0) << host.errors();
+    const auto label = [](const char* text) { return std::string("\x02") + text + "\x0F "; };
+    const std::string expected = "usage: " + label("Plan Name:") + "Basic 10GB Upgrade\r\n" +
+                                 label("Amount Used:") + "1234MB\r\n" + label("Plan Limit:") +
+                                 "3000MB\r\n" + label("Amount Left:") + "1766 MB ok";
+    EXPECT_NE(host.output().find(expected), std::string::npos) << host.output();
+    EXPECT_EQ(requestsOf("tagged").size(), 5u);
 }
 
 }  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    // report_test.exe --write-accounts DIR: the accounts file and bodies the server serves.
-    if (argc == 3 && std::wstring(argv[1]) == L"--write-accounts") return writeAccounts(argv[2]) ? 0 : 1;
-    testing::InitGoogleTest(&argc, argv);
-    if (FAILED(CoInitialize(nullptr))) return 1;
-    const int rc = RUN_ALL_TESTS();
-    CoUninitialize();
-    return rc;
-}
