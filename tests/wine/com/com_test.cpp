@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -16,7 +17,7 @@
 #include "process.h"
 #include "registry_settings_store.h"
 #include "shell_process_starter.h"
-#include "text.h"
+#include "../support/text.h"
 #include "user.h"
 #include "var_number_parser.h"
 #include "win32_ansi_codec.h"
@@ -158,22 +159,26 @@ struct Slot {
     Slot() = default;
     explicit Slot(const wchar_t* text) { V_VT(&v) = VT_BSTR, V_BSTR(&v) = SysAllocString(text); }
     explicit Slot(long n) { V_VT(&v) = VT_I4, V_I4(&v) = n; }
+    Slot(const Slot&) = delete;
+    Slot& operator=(const Slot&) = delete;
     ~Slot() { VariantClear(&v); }
     std::wstring str() {
         VARIANT t{};
-        return SUCCEEDED(VariantChangeType(&t, &v, 0, VT_BSTR)) ? (std::wstring(text(V_BSTR(&t))) + (VariantClear(&t), L"")) : L"?";
+        if (FAILED(VariantChangeType(&t, &v, 0, VT_BSTR))) return L"?";
+        const std::wstring out = text(V_BSTR(&t));
+        VariantClear(&t);
+        return out;
     }
 };
 
 // Calls a method with its by-reference arguments once as VARIANTs and once
 // typed (BSTR, long), and returns what each by-reference argument holds after.
 std::vector<std::vector<std::wstring>> callBothWays(IDispatch* object, const wchar_t* method, long first,
-                                                    std::vector<Slot>& slots, HRESULT* hr) {
+                                                    std::deque<Slot>& slots, HRESULT* hr) {
     std::vector<std::vector<std::wstring>> seen(2);
     for (int typed = 0; typed < 2; ++typed) {
-        std::vector<Slot> copy(slots.size());
-        std::vector<Bstr> strings;
-        strings.reserve(slots.size());
+        std::deque<Slot> copy(slots.size());
+        std::deque<Bstr> strings;
         std::vector<long> numbers(slots.size());
         std::vector<Arg> args;
         if (first >= 0) args.push_back(Arg::value(first));
@@ -206,7 +211,7 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
         {L"GetPublishTagInfo", 2, {L"n", L"v"}, {L"n", L"v"}},
     };
     for (const auto& c : cases) {
-        std::vector<Slot> slots;
+        std::deque<Slot> slots;
         for (const auto& s : c.in) s[0] == L'#' ? slots.emplace_back(std::stol(s.substr(1))) : slots.emplace_back(s.c_str());
         HRESULT hr = E_FAIL;
         const auto seen = callBothWays(object.get(), c.method, c.first, slots, &hr);
@@ -215,7 +220,7 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
         EXPECT_EQ(seen[1], c.out) << narrow(c.method) << " " << c.first << " typed";
     }
     // A variant that cannot become the parameter's type is refused by position.
-    Slot name(L"n"), many(L"many"), tags(L"t");
+    Slot name(L"n"), many(L"many"), tags(5L);
     const auto r = call(object.get(), L"GetPublishInfo", {Arg::refVariant(&name.v), Arg::refVariant(&many.v), Arg::refVariant(&tags.v)});
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argError, 1u);
@@ -227,14 +232,14 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
 
 TEST(Dispatch, TagAndCommandResultsAndErrorsReachTheCaller) {
     ComPtr<IDispatch> object = createPlugin();
-    storeCredentials("nobody", "pw");
+    storeCredentials("nousage", "pw");
     Bstr result(L"untouched");
-    auto r = call(object.get(), L"ParseTag", {Arg::value(std::wstring(L"(!XOTHER)")), Arg::refBstr(result.slot()), Arg::value(nullptr)});
+    auto r = call(object.get(), L"ParseTag", {Arg::value(std::wstring(L"(!XOTHER)")), Arg::value(nullptr), Arg::refBstr(result.slot())});
     EXPECT_EQ(r.hr, S_OK);
     EXPECT_FALSE(r.isTrue());
     EXPECT_EQ(result.text(), L"untouched");
-    // The tag against an account the server does not know: usage fails.
-    r = call(object.get(), L"ParseTag", {Arg::value(std::wstring(L"(!XTAVRI)")), Arg::refBstr(result.slot()), Arg::value(nullptr)});
+    // The tag against a report without usage.
+    r = call(object.get(), L"ParseTag", {Arg::value(std::wstring(L"(!XTAVRI)")), Arg::value(nullptr), Arg::refBstr(result.slot())});
     EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(r.errorNumber(), 5);
     EXPECT_NE(r.source(), L"");

@@ -4,6 +4,7 @@
 // block, and the layout of the settings window and of the installer window.
 #include <windows.h>
 #include <commctrl.h>
+#include <imm.h>
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -14,7 +15,7 @@
 
 #include "handles.h"
 #include "process.h"
-#include "text.h"
+#include "../support/text.h"
 #include "user.h"
 #include "window_query.h"
 
@@ -76,8 +77,10 @@ void registration(const std::wstring& dll) {
     registry(L"", after);
     for (auto [key, value] : after) {
         if (before.count(key)) continue;
-        if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value.c_str(), -1, dll.c_str(), -1) == CSTR_EQUAL)
-            value = L"<Tavri.dll>";
+        const std::wstring folder = dll.substr(0, dll.rfind(L'\\'));
+        for (const auto& [path, name] : {std::pair{dll, L"<Tavri.dll>"}, {folder, L"<bin>"}})
+            if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value.c_str(), -1, path.c_str(), -1) == CSTR_EQUAL)
+                value = name;
         line(L"registry " + key + (value.empty() ? L"" : L" = " + value));
     }
 }
@@ -166,14 +169,24 @@ void window(HWND hwnd, const std::wstring& indent) {
     std::wstring text = indent + className(hwnd) + L" \"" + windowText(hwnd) + L"\" id " + std::to_wstring(GetDlgCtrlID(hwnd)) +
                         L" style " + hex(GetWindowLongW(hwnd, GWL_STYLE)) + L" exstyle " + hex(GetWindowLongW(hwnd, GWL_EXSTYLE));
     if (indent.empty()) {
-        text += L" client " + std::to_wstring(r.right) + L"x" + std::to_wstring(r.bottom);
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gui);
+        RECT w{};
+        GetWindowRect(hwnd, &w);
+        text += L" client " + std::to_wstring(r.right) + L"x" + std::to_wstring(r.bottom) + L" at " + std::to_wstring(w.left) +
+                L"," + std::to_wstring(w.top) + L" focus " + std::to_wstring(GetDlgCtrlID(gui.hwndFocus));
     } else {
         GetWindowRect(hwnd, &r);
         MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
         text += L" at " + std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" size " + std::to_wstring(r.right - r.left) +
                 L"x" + std::to_wstring(r.bottom - r.top);
     }
-    if (className(hwnd) == L"Edit") text += L" passwordchar " + std::to_wstring(SendMessageW(hwnd, EM_GETPASSWORDCHAR, 0, 0));
+    if (className(hwnd) == L"Edit") {
+        HIMC ime = ImmGetContext(hwnd);
+        text += L" passwordchar " + std::to_wstring(SendMessageW(hwnd, EM_GETPASSWORDCHAR, 0, 0)) + L" ime " + (ime ? L"on" : L"off");
+        if (ime) ImmReleaseContext(hwnd, ime);
+    }
     line(text);
     for (HWND child : children(hwnd)) window(child, indent + L"  ");
 }
@@ -193,6 +206,7 @@ void toolTips(DWORD thread) {
 }
 
 void settingsWindow() {
+    clearStoredSettings();
     CLSID clsid{};
     ComPtr<IDispatch> plugin;
     CLSIDFromProgID(L"TavriPlugin.plugin", &clsid);
