@@ -17,7 +17,7 @@ case "${1:-}" in
 esac
 
 git ls-files -z --cached --others --exclude-standard | sort -zu |
-  xargs -0 grep -Ils '' -- | awk -v check="$check" '
+  { xargs -0 grep -Ils '' -- || true; } | awk -v check="$check" '
 function kind(f) {
   if (f ~ /^\.|\/\./ || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
   if (f ~ /\.md$/ || f ~ /(^|\/)README[^\/]*\.txt$/ || f ~ /\.(png|jpe?g|gif|bmp|ico|svg)$/) return ""
