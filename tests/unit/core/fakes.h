@@ -1,19 +1,24 @@
 #pragma once
-// Fakes of the core's ports, and a rig that wires them to one plug-in object
-// and its settings form the way the COM layer does.
-#include <gmock/gmock.h>
+// One fake for all of the core's ports, wired to a settings form and a plug-in
+// object the way the COM layer wires them. Every visible effect goes to one
+// log, in order, so a case states its whole expected story in one string:
+//   create / destroy             a settings window instance made / freed
+//   show NAME,PASSWORD           shown modally, with what its fields hold
+//   close / end                  closed / its modal loop returned
+//   save KEY=VALUE               a write to the settings store
+//   box I|W CAPTION: TEXT        a message box (information or warning)
+//   get URL                      a report fetch (URL after the test prefix)
+//   start COMMAND STYLE          a process started
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <charconv>
 #include <deque>
 #include <functional>
-#include <limits>
 #include <map>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <type_traits>
 
 #include "automation_error.h"
 #include "plugin.h"
@@ -22,235 +27,141 @@
 
 namespace tavri::testing {
 
-class FakeStore : public SettingsStore {
-public:
-    std::string read(std::string_view key) override {
-        const auto it = values.find(std::string(key));
-        return it == values.end() ? std::string() : it->second;
-    }
-    void write(std::string_view key, std::string_view value) override {
-        writes.emplace_back(key, value);
-        if (failWrites) throw AutomationError(75, "Path/File access error");
-        values[std::string(key)] = value;
-    }
-
-    std::map<std::string, std::string> values;
-    std::vector<std::pair<std::string, std::string>> writes;  // attempted, in order
-    bool failWrites = false;
-};
-
-class FakeWindow;
-// What the "user" does while a window is shown modally. The script must
-// leave the window closed, as a real modal loop only returns then.
-using UserScript = std::function<void(FakeWindow&, SettingsWindowEvents&)>;
-
-// Shared record of every window's life, e.g. "create 1", "show 1", "close 1".
-using WindowLog = std::vector<std::string>;
+inline constexpr std::string_view kPrefix = "P?username=";
+struct World;
 
 class FakeWindow : public SettingsWindow {
 public:
-    FakeWindow(int id, SettingsWindowEvents& events, WindowLog& log,
-               std::deque<UserScript>& scripts)
-        : id(id), events_(events), log_(log), scripts_(scripts) {
-        note("create");
-    }
-    ~FakeWindow() override { note("destroy"); }
-
-    std::string accountName() const override { return account_; }
+    FakeWindow(World& world, SettingsWindowEvents& events);
+    ~FakeWindow() override;
+    std::string accountName() const override { return name_; }
     std::string password() const override { return password_; }
-    void setAccountName(std::string_view t) override { account_ = t; }
+    void setAccountName(std::string_view t) override { name_ = t; }
     void setPassword(std::string_view t) override { password_ = t; }
+    void showModal() override;
+    void close() override;
+    void type(std::string_view name, std::string_view password) { name_ = name, password_ = password; }
+    std::string fields() const { return name_ + "," + password_; }
 
-    void showModal() override {
-        note("show");
-        shown = true;
-        if (scripts_.empty()) {
-            ADD_FAILURE() << "window " << id << " shown with no user script";
-            close();
-        } else {
-            UserScript script = std::move(scripts_.front());
-            scripts_.pop_front();
-            script(*this, events_);
-        }
-        if (!closed) ADD_FAILURE() << "window " << id << " left open by its script";
-        shown = false;
-        note("return");
-    }
-    void close() override {
-        note("close");
-        closed = true;
-    }
-
-    // The user typing into the fields.
-    void type(std::string_view account, std::string_view password) {
-        account_ = account;
-        password_ = password;
-    }
-
-    const int id;
-    bool shown = false;
+    World& world;
+    SettingsWindowEvents& events;
     bool closed = false;
 
 private:
-    void note(const char* what) { log_.push_back(std::string(what) + " " + std::to_string(id)); }
-
-    SettingsWindowEvents& events_;
-    WindowLog& log_;
-    std::deque<UserScript>& scripts_;
-    std::string account_, password_;
+    std::string name_, password_;
 };
 
-class FakeWindowFactory : public SettingsWindowFactory {
-public:
+// What the user does while the window is shown; the default presses the close box.
+using Script = std::function<void(FakeWindow&)>;
+
+struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource, NumberParser,
+               AnsiCodec, ProcessStarter {
+    void note(const std::string& entry) { log += (log.empty() ? "" : "; ") + entry; }
+
+    std::string read(std::string_view key) override {
+        const auto it = stored.find(std::string(key));
+        return it == stored.end() ? std::string() : it->second;
+    }
+    void write(std::string_view key, std::string_view value) override {
+        note("save " + std::string(key) + "=" + std::string(value));
+        if (failWrites) throw AutomationError(75, "Path/File access error");
+        stored[std::string(key)] = value;
+    }
     std::unique_ptr<SettingsWindow> create(SettingsWindowEvents& events) override {
-        auto window = std::make_unique<FakeWindow>(++created, events, log, scripts);
-        last = window.get();
-        return window;
+        return std::make_unique<FakeWindow>(*this, events);
     }
-
-    std::deque<UserScript> scripts;  // one per modal showing, in order
-    WindowLog log;
-    int created = 0;
-    FakeWindow* last = nullptr;  // valid while the form holds it
-};
-
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-    MessageIcon icon;
-};
-
-class FakeMessages : public MessageBoxes {
-public:
     void show(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        shown.push_back({std::string(text), std::string(caption), icon});
-        if (onShow) onShow();
+        const char* kind = icon == MessageIcon::Information ? "I" : icon == MessageIcon::Warning ? "W" : "C";
+        note("box " + std::string(kind) + " " + std::string(caption) + ": " + std::string(text));
+        if (whileOpen) whileOpen();
     }
-    std::vector<ShownMessage> shown;
-    std::function<void()> onShow;  // runs while the box is "open"
-};
-
-class FakeReports : public ReportSource {
-public:
     std::string getSource(const std::string& url) override {
-        urls.push_back(url);
-        if (failWith) failWith();
+        note("get " + (url.starts_with(kPrefix) ? url.substr(kPrefix.size()) : url));
+        if (failFetch) throw std::runtime_error("connection reset");
         if (bodies.empty()) return fallback;
-        std::string body = std::move(bodies.front());
+        std::string body = bodies.front();
         bodies.pop_front();
         return body;
     }
-    std::deque<std::string> bodies;  // served in order, then `fallback`
-    std::string fallback;
-    std::function<void()> failWith;  // e.g. throws, to stand for a broken fetch
-    std::vector<std::string> urls;
-};
-
-// Loosely like VarI4FromStr: blanks around, optional sign, decimal digits.
-class FakeNumbers : public NumberParser {
-public:
+    // Blanks around, an optional sign, decimal digits.
     std::int32_t parseInt32(std::string_view text) override {
         const auto first = text.find_first_not_of(" \t");
         if (first == std::string_view::npos) throw error::typeMismatch();
-        text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-        bool negative = false;
-        if (text.front() == '+' || text.front() == '-') {
-            negative = text.front() == '-';
-            text.remove_prefix(1);
-        }
-        if (text.empty()) throw error::typeMismatch();
-        std::int64_t n = 0;
-        bool tooLarge = false;
-        for (const char c : text) {
-            if (c < '0' || c > '9') throw error::typeMismatch();
-            n = n * 10 + (c - '0');
-            if (n > std::int64_t{1} << 32) tooLarge = true, n = std::int64_t{1} << 32;
-        }
-        if (negative) n = -n;
-        if (tooLarge || n < std::numeric_limits<std::int32_t>::min() ||
-            n > std::numeric_limits<std::int32_t>::max()) {
-            throw error::overflow();
-        }
-        return static_cast<std::int32_t>(n);
+        text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+        if (text.starts_with('+') && text.size() > 1 && text[1] != '-') text.remove_prefix(1);
+        std::int32_t n = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (end != text.data() + text.size() || ec == std::errc::invalid_argument) throw error::typeMismatch();
+        if (ec == std::errc::result_out_of_range) throw error::overflow();
+        return n;
     }
-};
-
-// A Latin-1 "ANSI code page": code points below 256 become one byte, others "?".
-class FakeAnsi : public AnsiCodec {
-public:
+    // A Latin-1 code page: two-byte UTF-8 below U+0100 becomes one byte.
     std::string toAnsi(std::string_view utf8) override {
         std::string out;
-        for (std::size_t i = 0; i < utf8.size();) {
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
             const auto c = static_cast<unsigned char>(utf8[i]);
-            std::uint32_t cp = c;
-            std::size_t length = 1;
-            if (c >= 0xF0) cp = c & 0x07, length = 4;
-            else if (c >= 0xE0) cp = c & 0x0F, length = 3;
-            else if (c >= 0xC0) cp = c & 0x1F, length = 2;
-            for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-            }
-            out += cp < 256 ? static_cast<char>(cp) : '?';
-            i += length;
+            if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size())
+                out += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3F));
+            else
+                out += c < 0x80 ? static_cast<char>(c) : '?';
         }
         return out;
     }
-};
-
-class FakeProcesses : public ProcessStarter {
-public:
     void start(std::string_view commandLine, int showStyle) override {
-        started.emplace_back(commandLine, showStyle);
-        if (fail) throw AutomationError(53, "File not found");
+        note("start " + std::string(commandLine) + " " + std::to_string(showStyle));
+        if (failStart) throw AutomationError(53, "File not found");
     }
-    std::vector<std::pair<std::string, int>> started;
-    bool fail = false;
-};
 
-inline constexpr const char* kPrefix = "https://portal.test/mydatamonitor/usage.txt?username=";
+    std::string log;
+    std::map<std::string, std::string> stored;
+    std::deque<std::string> bodies;  // served in order, then `fallback`
+    std::string fallback;
+    std::deque<Script> scripts;      // one per modal showing
+    std::function<void()> whileOpen; // runs while a box or the window is up
+    bool failWrites = false, failStart = false, failFetch = false;
+    FakeWindow* window = nullptr;    // the live instance, if any
 
-// One plug-in object with its thread's settings form, all on fakes.
-struct Rig {
-    FakeStore store;
-    FakeWindowFactory windows;
-    FakeMessages messages;
-    FakeProcesses processes;
-    FakeReports reports;
-    FakeNumbers numbers;
-    FakeAnsi ansi;
-    SettingsForm form{{store, windows, messages, processes}};
-    PluginServices services{form, messages, reports, numbers, ansi, kPrefix};
+    SettingsForm form{{*this, *this, *this, *this}};
+    PluginServices services{form, *this, *this, *this, *this, std::string(kPrefix)};
     plugin plug{services};
-
-    void storeCredentials(const std::string& account, const std::string& password) {
-        store.values["username"] = account;
-        store.values["password"] = password;
-    }
-    std::string urlFor(const std::string& account, const std::string& password) const {
-        return std::string(kPrefix) + account + "&password=" + password;
-    }
 };
 
-// Scripts for the settings window.
-inline UserScript closeBox() {
-    return [](FakeWindow&, SettingsWindowEvents& events) { events.onCloseBox(); };
+inline FakeWindow::FakeWindow(World& w, SettingsWindowEvents& e) : world(w), events(e) {
+    world.note("create");
+    world.window = this;
 }
-inline UserScript typeAndSave(std::string account, std::string password) {
-    return [=](FakeWindow& window, SettingsWindowEvents& events) {
-        window.type(account, password);
-        events.onSave();
-    };
+inline FakeWindow::~FakeWindow() {
+    world.note("destroy");
+    if (world.window == this) world.window = nullptr;
+}
+inline void FakeWindow::showModal() {
+    world.note("show " + fields());
+    if (world.whileOpen) world.whileOpen();
+    Script script = [](FakeWindow& w) { w.events.onCloseBox(); };
+    if (!world.scripts.empty()) script = std::move(world.scripts.front()), world.scripts.pop_front();
+    script(*this);
+    if (!closed) ADD_FAILURE() << "a modal loop only returns once its window is closed";
+    world.note("end");
+}
+inline void FakeWindow::close() {
+    world.note("close");
+    closed = true;
 }
 
-// Runs `call` and returns the automation error number it throws (0 if none).
+// The outcome of a call as one string: the value it returns ("empty", 42,
+// 'text') or "error N" for an automation error.
+inline std::string describe(const Value& v) {
+    return v.isEmpty() ? "empty" : v.isInteger() ? v.toString() : "'" + v.asText() + "'";
+}
 template <typename Call>
-std::int32_t errorNumberOf(Call&& call) {
+std::string outcome(Call&& call) {
     try {
-        call();
+        if constexpr (std::is_void_v<decltype(call())>) return call(), "done";
+        else if constexpr (std::is_same_v<decltype(call()), Value>) return describe(call());
+        else return std::string(call());
     } catch (const AutomationError& e) {
-        return e.number();
+        return "error " + std::to_string(e.number());
     }
-    return 0;
 }
 
 }  // namespace tavri::testing
