@@ -44,7 +44,7 @@ tavri_wine_start
 trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 # A fresh start: no earlier registration or stored credentials.
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
-tests/wine/installer/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"
+demo/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"
 
 host=$TAVRI_BIN/plughost.exe
 uidrive=$TAVRI_BIN/uidrive.exe

@@ -8,15 +8,13 @@ namespace {
 INPUT key(WORD vk, DWORD flags, wchar_t unit = 0) {
     INPUT in{};
     in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = unit;
-    in.ki.dwFlags = flags;
+    in.ki = {vk, unit, flags, 0, 0};
     return in;
 }
 
 bool send(HWND target, std::vector<INPUT> inputs) {
-    if (!target || GetForegroundWindow() != target) return false;
-    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+    return target && GetForegroundWindow() == target &&
+           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 }  // namespace
@@ -24,17 +22,14 @@ bool send(HWND target, std::vector<INPUT> inputs) {
 bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys) {
     std::vector<INPUT> inputs;
     for (WORD vk : virtualKeys) inputs.push_back(key(vk, 0));
-    for (auto it = std::rbegin(virtualKeys); it != std::rend(virtualKeys); ++it)
-        inputs.push_back(key(*it, KEYEVENTF_KEYUP));
+    for (auto it = std::rbegin(virtualKeys); it != std::rend(virtualKeys); ++it) inputs.push_back(key(*it, KEYEVENTF_KEYUP));
     return send(target, inputs);
 }
 
 bool typeText(HWND target, const std::wstring& text) {
     std::vector<INPUT> inputs;
-    for (wchar_t c : text) {
-        inputs.push_back(key(0, KEYEVENTF_UNICODE, c));
-        inputs.push_back(key(0, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, c));
-    }
+    for (wchar_t c : text)
+        for (DWORD up : {0UL, static_cast<DWORD>(KEYEVENTF_KEYUP)}) inputs.push_back(key(0, KEYEVENTF_UNICODE | up, c));
     return send(target, inputs);
 }
 

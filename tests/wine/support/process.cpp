@@ -15,44 +15,38 @@ std::wstring tempFile() {
     return path;
 }
 
-UniqueFile inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    return UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueFile open(const std::wstring& path, DWORD access, DWORD disposition, bool inheritable) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, inheritable};
+    return UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::string readFile(const std::wstring& path) {
-    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueFile file = open(path, GENERIC_READ, OPEN_EXISTING, false);
     std::string text;
     char buffer[4096];
-    DWORD got = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+    for (DWORD got = 0; file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got;) text.append(buffer, got);
     return text;
 }
 
 }  // namespace
 
+// Output and errors go to files: nothing has to drain a pipe meanwhile.
 Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory, bool pipeInput)
     : outPath_(tempFile()), errPath_(tempFile()) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    UniqueKernelHandle readEnd;
-    UniqueFile nul;
-    if (pipeInput) {
-        HANDLE reader = nullptr, writer = nullptr;
-        if (!CreatePipe(&reader, &writer, &sa, 0)) return;
-        readEnd.reset(reader);
-        input_.reset(writer);
-        SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
-    } else {
-        nul = inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
-    }
-    const UniqueFile out = inheritable(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
-    const UniqueFile err = inheritable(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE reader = nullptr, writer = nullptr;
+    if (pipeInput && !CreatePipe(&reader, &writer, &sa, 0)) return;
+    const UniqueKernelHandle readEnd(reader);
+    input_.reset(writer);
+    SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    const UniqueFile nul = open(L"NUL", GENERIC_READ, OPEN_EXISTING, true);
+    const UniqueFile out = open(outPath_, GENERIC_WRITE, CREATE_ALWAYS, true);
+    const UniqueFile err = open(errPath_, GENERIC_WRITE, CREATE_ALWAYS, true);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = pipeInput ? readEnd.get() : nul.get();
+    si.hStdInput = pipeInput ? reader : nul.get();
     si.hStdOutput = out.get();
     si.hStdError = err.get();
     PROCESS_INFORMATION pi{};
@@ -60,14 +54,14 @@ Process::Process(const std::wstring& commandLine, const std::wstring& currentDir
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &si, &pi))
         return;
-    UniqueKernelHandle thread(pi.hThread);
+    CloseHandle(pi.hThread);
     process_.reset(pi.hProcess);
     pid_ = pi.dwProcessId;
 }
 
 Process::~Process() {
     closeInput();
-    if (process_) wait(0);
+    wait(0);
     DeleteFileW(outPath_.c_str());
     DeleteFileW(errPath_.c_str());
 }
@@ -78,18 +72,14 @@ bool Process::write(const std::string& bytes) {
            written == bytes.size();
 }
 
-void Process::closeInput() { input_.reset(); }
-
 int Process::wait(DWORD timeoutMs) {
-    if (!process_) return -1;
-    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.get(), 99);
-        WaitForSingleObject(process_.get(), 5000);
-        return -1;
-    }
     DWORD code = 0;
-    GetExitCodeProcess(process_.get(), &code);
-    return static_cast<int>(code);
+    if (!process_) return -1;
+    if (WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), &code))
+        return static_cast<int>(code);
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 5000);
+    return -1;
 }
 
 std::string Process::output() const { return readFile(outPath_); }
@@ -106,8 +96,7 @@ std::wstring besideMe(const wchar_t* fileName) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder = path;
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder + fileName;
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + fileName;
 }
 
 std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
@@ -115,8 +104,7 @@ std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
     const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry))
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0)
             found.push_back(entry.th32ProcessID);
     return found;

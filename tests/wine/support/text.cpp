@@ -4,22 +4,19 @@
 
 namespace wintest {
 namespace {
-constexpr const wchar_t* kSettingsKey = L"Software\\VB and VBA Program Settings\\Tavri Plugin";
-constexpr const wchar_t* kSettingsData = L"Software\\VB and VBA Program Settings\\Tavri Plugin\\Data";
+constexpr const wchar_t* kSettings = L"Software\\VB and VBA Program Settings\\Tavri Plugin";
+const std::wstring kSettingsData = std::wstring(kSettings) + L"\\Data";
 }  // namespace
 
 std::string narrow(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr);
     return out;
 }
 
 std::wstring widen(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()));
     return out;
 }
 
@@ -33,16 +30,15 @@ std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* valu
     LSTATUS rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size);
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (rc == ERROR_SUCCESS)
-        rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    if (rc == ERROR_SUCCESS) rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, data.data(), &size);
     if (found) *found = rc == ERROR_SUCCESS;
-    return rc == ERROR_SUCCESS ? std::wstring(data.c_str()) : std::wstring();
+    return rc == ERROR_SUCCESS ? data.c_str() : L"";
 }
 
 void storeCredentials(const std::string& user, const std::string& password) {
     for (const auto& [name, value] : {std::pair{L"username", user}, std::pair{L"password", password}}) {
         const std::wstring data = widen(value);
-        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsData, name, REG_SZ, data.c_str(),
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsData.c_str(), name, REG_SZ, data.c_str(),
                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
 }
@@ -51,6 +47,6 @@ std::string storedSetting(const char* key, bool* found) {
     return narrow(readString(HKEY_CURRENT_USER, kSettingsData, widen(key).c_str(), found));
 }
 
-void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
+void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings); }
 
 }  // namespace wintest

@@ -1,5 +1,5 @@
 #pragma once
-// Text conversion and the registry as the tests read and prepare it.
+// Text conversion, and the registry as the tests read and prepare it.
 #include <windows.h>
 
 #include <string>
@@ -8,11 +8,8 @@ namespace wintest {
 
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);
-
 bool keyExists(HKEY root, const std::wstring& path);
-std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value,
-                        bool* found = nullptr);
-
+std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found = nullptr);
 // The plug-in's stored settings of the current user: "username", "password".
 void storeCredentials(const std::string& user, const std::string& password);
 std::string storedSetting(const char* key, bool* found = nullptr);

@@ -11,14 +11,13 @@
 namespace wintest {
 
 Background::Background(std::function<void()> work, DWORD limitMs)
-    : work_(std::move(work)), limitMs_(limitMs),
-      thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {}
+    : work_(std::move(work)), limitMs_(limitMs), thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {}
 
 Background::~Background() {
     if (!thread_ || join(limitMs_)) return;
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
     std::fprintf(stderr, "wintest: a background thread of %s.%s still runs after %lu ms; ending the test program\n",
-                 test ? test->test_suite_name() : "?", test ? test->name() : "?", limitMs_);
+                 test ? test->test_suite_name() : "-", test ? test->name() : "-", limitMs_);
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
 }
@@ -29,58 +28,49 @@ DWORD WINAPI Background::run(void* self) {
 }
 
 bool Background::join(DWORD timeoutMs) {
-    if (!thread_) return false;
     const HANDLE thread = thread_.get();
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
-        const ULONGLONG spent = GetTickCount64() - start;
-        const DWORD left = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
-        const DWORD got = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-        if (got == WAIT_OBJECT_0) return true;
-        if (got != WAIT_OBJECT_0 + 1 || left == 0) return false;
-        MSG msg;  // answers messages other threads send to this thread's windows
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (ULONGLONG now; thread && (now = GetTickCount64()) <= end;) {
+        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;  // handles the sent messages only
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
+    return false;
 }
 
-std::vector<std::string> withUser(const std::function<void()>& call,
-                                  const std::function<void()>& user) {
+std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user) {
     std::atomic<bool> returned{false};
     std::vector<std::string> swept;
     {
         Background player([&] {
             user();
-            while (!returned) {
+            for (; !returned; Sleep(250))
                 for (HWND window : findWindows(ownProcess())) {
                     const std::wstring cls = className(window);
                     swept.push_back(narrow(cls + L" \"" + windowText(window) + L"\""));
-                    if (cls == L"#32770")
-                        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                    else
-                        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                    if (cls == L"#32770") PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    else PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
                 }
-                Sleep(250);
-            }
         });
         call();
         returned = true;
-    }  // the player has ended here (or the program has)
+    }  // the player has ended here, or the program has
     return swept;
 }
 
 namespace {
 constexpr UINT kRunWork = WM_APP + 1;
-constexpr const wchar_t* kOwnerClass = L"WintestOnOwnerThread";
-}  // namespace
+}
 
-OnOwnerThread::OnOwnerThread() : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+OnOwnerThread::OnOwnerThread() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kOwnerClass;
+    wc.lpszClassName = L"WintestOnOwnerThread";
     RegisterClassW(&wc);  // fails harmlessly when already registered
-    window_.reset(CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr));
+    window_.reset(CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -90,15 +80,13 @@ void OnOwnerThread::post(std::function<void()> work) {
     PostMessageW(window_.get(), kRunWork, 0, 0);
 }
 
-bool OnOwnerThread::waitDone(DWORD timeoutMs) {
-    return WaitForSingleObject(done_.get(), timeoutMs) == WAIT_OBJECT_0;
-}
+bool OnOwnerThread::waitDone(DWORD timeoutMs) { return WaitForSingleObject(done_.get(), timeoutMs) == WAIT_OBJECT_0; }
 
 LRESULT CALLBACK OnOwnerThread::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != kRunWork) return DefWindowProcW(hwnd, message, wParam, lParam);
     auto* self = reinterpret_cast<OnOwnerThread*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && self->work_) self->work_();
-    if (self) SetEvent(self->done_.get());
+    if (message != kRunWork || !self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (self->work_) self->work_();
+    SetEvent(self->done_.get());
     return 0;
 }
 

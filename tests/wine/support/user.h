@@ -12,16 +12,15 @@
 namespace wintest {
 
 // Runs work on its own thread. The destructor never lets the program go on
-// while the thread may still run: if it has not ended within limitMs it
-// reports and ends the test program, so a hang is a clear failure.
+// while the thread may still run: past limitMs it reports and ends the test
+// program, so a hang is a clear failure, never a crash.
 class Background {
 public:
     explicit Background(std::function<void()> work, DWORD limitMs = 60000);
     ~Background();
     Background(const Background&) = delete;
     Background& operator=(const Background&) = delete;
-    // Waits (bounded) for the work to end, answering messages sent to this
-    // thread's windows meanwhile; true once it has ended.
+    // Waits (bounded), answering what other threads send to this thread's windows.
     bool join(DWORD timeoutMs = 3 * 10000);
 
 private:
@@ -32,21 +31,17 @@ private:
 };
 
 // Runs call() on this thread while user() plays the user on a background
-// thread. Once user() is done, every window this process still shows is
-// closed (a message box by OK, another window by its close box) until call()
-// returns, so a user who missed a window fails the test instead of hanging
-// it. Returns what was closed that way, "class \"caption\"" each.
-std::vector<std::string> withUser(const std::function<void()>& call,
-                                  const std::function<void()>& user);
+// thread; once user() is done, any window this process still shows is closed
+// (a message box by OK, another window by its close box) until call()
+// returns. Returns what was closed that way ("class \"caption\"" each).
+std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user);
 
 // Runs work on the thread that made this object, from inside whatever message
-// loop that thread is in (a modal window's, for instance). post() may be
-// called from any thread, one work at a time.
+// loop it is in. post() may be called from any thread, one work at a time.
 class OnOwnerThread {
 public:
     OnOwnerThread();
-    OnOwnerThread(const OnOwnerThread&) = delete;
-    OnOwnerThread& operator=(const OnOwnerThread&) = delete;
+    OnOwnerThread(OnOwnerThread&&) = delete;  // its window points at it
     void post(std::function<void()> work);
     bool waitDone(DWORD timeoutMs);
 
@@ -54,7 +49,7 @@ private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     std::function<void()> work_;
     tavri::win::UniqueWindow window_;
-    tavri::win::UniqueKernelHandle done_;
+    tavri::win::UniqueKernelHandle done_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 }  // namespace wintest

@@ -4,7 +4,7 @@
 # folder exists, starts Install.exe from there, presses "&Install" by
 # automation and prints the message the installer ends with.
 #
-#   tests/wine/run.sh --script tests/wine/installer/install_release.sh [ZIP]
+#   tests/wine/run.sh --script demo/install_release.sh [ZIP]
 #
 # ZIP defaults to build/win32/Tavri-1.00.zip
 # (cmake --build --preset win32 --target package). Needs the harness around
@@ -13,7 +13,7 @@
 # 1 when it said anything else or did not end, 2 for a usage problem.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../harness.sh"
+source "$here/../tests/wine/harness.sh"
 
 zip=${1:-$TAVRI_BUILD/win32/Tavri-1.00.zip}
 [ -f "$zip" ] || { echo "install_release: no release at $zip" >&2; exit 2; }
