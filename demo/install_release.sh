@@ -8,12 +8,12 @@
 #
 # ZIP defaults to build/win32/Tavri-1.00.zip
 # (cmake --build --preset win32 --target package). Needs the harness around
-# it (DISPLAY, WINEPREFIX): run it through run.sh, or source harness.sh and
+# it (DISPLAY, WINEPREFIX): run it through run.sh, or source scripts/wine-harness.sh and
 # call tavri_wine_start first. Exit code 0 when the installer said "Done!",
 # 1 when it said anything else or did not end, 2 for a usage problem.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../tests/wine/harness.sh"
+source "$here/../scripts/wine-harness.sh"
 
 zip=${1:-$TAVRI_BUILD/win32/Tavri-1.00.zip}
 [ -f "$zip" ] || { echo "install_release: no release at $zip" >&2; exit 2; }

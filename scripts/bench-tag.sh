@@ -42,7 +42,7 @@ port=${TAVRI_TAG_PORT:-47443}
 work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 winpath() { winepath -w "$1" 2>/dev/null; }
 
-source "$root/tests/wine/harness.sh"
+source "$root/scripts/wine-harness.sh"
 settings=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"
 

@@ -27,7 +27,7 @@ quietly cpack --config build/win32/CPackConfig.cmake
 quietly cmake --preset native
 quietly cmake --build --preset native --target reportserver
 
-source tests/wine/harness.sh
+source scripts/wine-harness.sh
 source scripts/reportserver.sh
 trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 

@@ -63,7 +63,7 @@ reportserver_start() {
   # The harness trusts build/certs/ca.der once per CA; certificates made just
   # now were not there when it looked.
   if [ -n "${WINEPREFIX:-}" ] && [ "$REPORTSERVER_CERTS" = "$_rs_build/certs" ]; then
-    (source "$_rs_root/tests/wine/harness.sh" && _tavri_trust_test_ca) ||
+    (source "$_rs_root/scripts/wine-harness.sh" && _tavri_trust_test_ca) ||
       { echo "reportserver: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
   fi
   [ -n "$_rs_dir" ] || _rs_dir=$(mktemp -d /tmp/reportserver.XXXXXX)

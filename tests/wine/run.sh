@@ -2,7 +2,7 @@
 # The one way tests drive Tavri's Windows binaries under Wine.
 #   run.sh [--timeout SECONDS] [--locale LOCALE] PROGRAM.exe [ARGS...]
 #   run.sh [--timeout SECONDS] [--locale LOCALE] SCRIPT.sh [ARGS...]
-# Around the program: the private prefix and Xvfb (harness.sh), Tavri.dll
+# Around the program: the private prefix and Xvfb (scripts/wine-harness.sh), Tavri.dll
 # registered, the stored settings kept and put back, and one report server
 # for the whole run on the port the build points at (47443), serving the
 # accounts of tests/wine/accounts.txt, with a plain-http port, a port with an
@@ -12,7 +12,7 @@
 # A GoogleTest program passes only when it ran to its summary.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/harness.sh"
+source "$here/../../scripts/wine-harness.sh"
 
 limit=300 locale=
 while :; do

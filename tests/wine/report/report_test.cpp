@@ -209,20 +209,20 @@ TEST(ReportMethods, FiguresAsIntegersPlanAsTextAndTypedCredentialsArriveExactly)
         shown = withUser([&] {
             const auto usage = call(plugin, L"usage"), limit = call(plugin, L"plan_limit"), name = call(plugin, L"plan_name");
             ASSERT_TRUE(usage.ok() && limit.ok() && name.ok()) << hex(usage.hr);
-            EXPECT_EQ(usage.result.vt, VT_I4);
-            EXPECT_EQ(usage.result.lVal, 1234);
-            EXPECT_EQ(limit.result.lVal, 3000);
-            ASSERT_EQ(name.result.vt, VT_BSTR);
-            EXPECT_EQ(text(name.result.bstrVal), L"Basic 10GB Upgrade");
+            EXPECT_EQ(usage.vt, VT_I4);
+            EXPECT_EQ(usage.number, 1234);
+            EXPECT_EQ(limit.number, 3000);
+            ASSERT_EQ(name.vt, VT_BSTR);
+            EXPECT_EQ(name.text, L"Basic 10GB Upgrade");
             EXPECT_EQ(requestsOf("figures").size(), 3u);
 
             type(form, L"J\u00F6rg & Co=1%+x", L"p&w= %+ \u00E9");  // the server knows them in code page 1252
             const auto odd = call(plugin, L"usage");
-            EXPECT_EQ(odd.result.lVal, 77) << hex(odd.hr);
+            EXPECT_EQ(odd.number, 77) << hex(odd.hr);
             type(form, L"nobody", L"pw");
             const auto failed = call(plugin, L"usage");
             EXPECT_EQ(failed.hr, DISP_E_EXCEPTION);
-            EXPECT_EQ(failed.errorNumber(), 5);
+            EXPECT_EQ(failed.errorNumber, 5);
         }, [] {});
         EXPECT_TRUE(shown.empty()) << "a report call showed " << shown.front();
     });
@@ -246,7 +246,7 @@ TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
         EXPECT_EQ(warning.icon, MB_ICONWARNING);
         EXPECT_TRUE(saved);
         EXPECT_TRUE(r.ok()) << hex(r.hr);
-        EXPECT_EQ(r.result.vt, VT_EMPTY);
+        EXPECT_EQ(r.vt, VT_EMPTY);
         EXPECT_EQ(storedSetting("username") + "/" + storedSetting("password"), "figures/pw");
     });
 }

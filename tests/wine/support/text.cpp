@@ -20,11 +20,6 @@ std::wstring widen(const std::string& text) {
     return out;
 }
 
-bool keyExists(HKEY root, const std::wstring& path) {
-    tavri::win::UniqueHKey key;
-    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
 std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found) {
     DWORD size = 0;
     LSTATUS rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size);

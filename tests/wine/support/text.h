@@ -8,7 +8,6 @@ namespace wintest {
 
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);
-bool keyExists(HKEY root, const std::wstring& path);
 std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found = nullptr);
 // The plug-in's stored settings of the current user: "username", "password".
 void storeCredentials(const std::string& user, const std::string& password);

@@ -60,34 +60,4 @@ std::vector<std::string> withUser(const std::function<void()>& call, const std::
     return swept;
 }
 
-namespace {
-constexpr UINT kRunWork = WM_APP + 1;
-}
-
-OnOwnerThread::OnOwnerThread() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"WintestOnOwnerThread";
-    RegisterClassW(&wc);  // fails harmlessly when already registered
-    window_.reset(CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
-    SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-void OnOwnerThread::post(std::function<void()> work) {
-    work_ = std::move(work);
-    ResetEvent(done_.get());
-    PostMessageW(window_.get(), kRunWork, 0, 0);
-}
-
-bool OnOwnerThread::waitDone(DWORD timeoutMs) { return WaitForSingleObject(done_.get(), timeoutMs) == WAIT_OBJECT_0; }
-
-LRESULT CALLBACK OnOwnerThread::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<OnOwnerThread*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message != kRunWork || !self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (self->work_) self->work_();
-    SetEvent(self->done_.get());
-    return 0;
-}
-
 }  // namespace wintest

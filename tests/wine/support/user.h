@@ -1,6 +1,6 @@
 #pragma once
 // Playing the user on another thread while the test's thread sits in a modal
-// loop, and getting work back onto the test's thread.
+// loop.
 #include <windows.h>
 
 #include <functional>
@@ -35,21 +35,5 @@ private:
 // (a message box by OK, another window by its close box) until call()
 // returns. Returns what was closed that way ("class \"caption\"" each).
 std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user);
-
-// Runs work on the thread that made this object, from inside whatever message
-// loop it is in. post() may be called from any thread, one work at a time.
-class OnOwnerThread {
-public:
-    OnOwnerThread();
-    OnOwnerThread(OnOwnerThread&&) = delete;  // its window points at it
-    void post(std::function<void()> work);
-    bool waitDone(DWORD timeoutMs);
-
-private:
-    static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
-    std::function<void()> work_;
-    tavri::win::UniqueWindow window_;
-    tavri::win::UniqueKernelHandle done_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-};
 
 }  // namespace wintest

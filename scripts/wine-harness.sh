@@ -9,7 +9,7 @@
 # the prefix in turn (one wineserver, one virtual desktop): a second run waits
 # for the first instead of sharing, or killing, its programs.
 
-TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
 TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
 TAVRI_ARTIFACTS=${TAVRI_ARTIFACTS:-$TAVRI_BUILD/artifacts}
