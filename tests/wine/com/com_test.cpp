@@ -9,19 +9,14 @@
 #include <functional>
 #include <map>
 
-#include "../support/text.h"
 #include "automation_error.h"
-#include "com_call.h"
 #include "frmsett.h"
-#include "handles.h"
-#include "process.h"
+#include "wintest.h"
 #include "registry_settings_store.h"
 #include "shell_process_starter.h"
-#include "user.h"
 #include "var_number_parser.h"
 #include "win32_ansi_codec.h"
 #include "win32_message_boxes.h"
-#include "window_query.h"
 
 using namespace wintest;
 using tavri::win::ComPtr;
@@ -36,29 +31,11 @@ ComPtr<IDispatch> createPlugin() {
     return object;
 }
 
-// Every key and value under HKEY_CLASSES_ROOT.
-void snapshot(const std::wstring& path, std::map<std::wstring, std::wstring>& out) {
-    tavri::win::UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
-    out[path] = L"<key>";
-    wchar_t name[16384];
-    BYTE data[4096];
-    for (DWORD i = 0, length = 16384, type = 0, size = sizeof data;
-         RegEnumValueW(key.get(), i, name, &length, nullptr, &type, data, &size) != ERROR_NO_MORE_ITEMS;
-         ++i, length = 16384, size = sizeof data)
-        out[path + L"|" + name] = std::to_wstring(type) + L":" + std::wstring(data, data + size);
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0, length = 256; RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                                    ERROR_SUCCESS; ++i, length = 256)
-        subkeys.push_back(path.empty() ? name : path + L"\\" + name);
-    for (const auto& sub : subkeys) snapshot(sub, out);
-}
-
 TEST(Registration, RegisterMakesTheClassCreatableAndUnregisterRemovesExactlyThat) {
     const std::wstring dll = L" \"" + besideMe(L"Tavri.dll") + L"\"";
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
     std::map<std::wstring, std::wstring> before, after;
-    snapshot(L"", before);
+    registryTree(HKEY_CLASSES_ROOT, L"", before);
     ASSERT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
     ComPtr<IDispatch> object = createPlugin();
     ComPtr<ITypeInfo> info;
@@ -73,7 +50,7 @@ TEST(Registration, RegisterMakesTheClassCreatableAndUnregisterRemovesExactlyThat
     EXPECT_EQ(LoadRegTypeLib(libraryId, 1, 0, 0, library.put()), S_OK);
     object.reset(), info.reset(), library.reset();
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
-    snapshot(L"", after);
+    registryTree(HKEY_CLASSES_ROOT, L"", after);
     for (const auto& [key, value] : after)
         EXPECT_TRUE(before.count(key) && before[key] == value) << "left behind: " << narrow(key);
     for (const auto& [key, value] : before) EXPECT_TRUE(after.count(key)) << "removed: " << narrow(key);
@@ -136,7 +113,7 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
 // ("#n" a number, else text), typed (BSTR*, long*) or as VARIANTs, and
 // returns what they hold afterwards, joined by '|'.
 std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const std::vector<std::wstring>& in,
-                     bool typed, HRESULT* hr) {
+                     bool typed, CallResult* r) {
     std::deque<Bstr> strings;
     std::deque<long> numbers;
     std::deque<tavri::win::UniqueVariant> variants;
@@ -163,7 +140,7 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
             });
         }
     }
-    *hr = call(object, method, args).hr;
+    *r = call(object, method, args);
     std::wstring joined;
     for (const auto& r : read) joined += (joined.empty() ? L"" : L"|") + r();
     return joined;
@@ -187,15 +164,17 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     };
     for (const auto& c : cases)
         for (const bool typed : {false, true}) {
-            HRESULT hr = E_FAIL;
-            EXPECT_EQ(outputs(object.get(), c.method, c.first, c.in, typed, &hr), c.out)
+            CallResult r;
+            EXPECT_EQ(outputs(object.get(), c.method, c.first, c.in, typed, &r), c.out)
                 << narrow(c.method) << " " << c.first << (typed ? " typed" : " with VARIANTs");
-            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(r.hr, S_OK);
         }
     // A variant that cannot become the parameter's type is refused by position.
+    CallResult r;
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"many", L"#5"}, false, &r), L"n|many|5");
+    EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(r.argError, 1u);
     HRESULT hr = S_OK;
-    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"many", L"#5"}, false, &hr), L"n|many|5");
-    EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
     EXPECT_TRUE(call(object.get(), L"Initialize", {arg(2L), arg(L"a@b"), arg(nullptr)}).isTrue());
     EXPECT_EQ(dispidOf(object.get(), L"Parse", &hr), DISPID_UNKNOWN);
     EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);

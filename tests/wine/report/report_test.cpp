@@ -8,15 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "com_call.h"
 #include "frmsett.h"
+#include "wintest.h"
 #include "get_source.h"
-#include "handles.h"
-#include "process.h"
-#include "server.h"
-#include "../support/text.h"
-#include "user.h"
-#include "window_query.h"
 
 using tavri::win::GetSource;
 using namespace wintest;

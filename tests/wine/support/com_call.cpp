@@ -1,4 +1,4 @@
-#include "com_call.h"
+#include "wintest.h"
 
 #include <cstdio>
 

@@ -1,0 +1,191 @@
+// Processes, text, the registry and the run's report server.
+#include "wintest.h"
+
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace wintest {
+namespace {
+
+const std::wstring kSettings = L"Software\\VB and VBA Program Settings\\Tavri Plugin";
+
+tavri::win::UniqueFile open(const std::wstring& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    return tavri::win::UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string readFile(const std::wstring& path) {
+    const auto file = open(path, GENERIC_READ, OPEN_EXISTING);
+    std::string text;
+    char buffer[4096];
+    for (DWORD got = 0; file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got;) text.append(buffer, got);
+    return text;
+}
+
+std::wstring tempFile() {
+    wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"wt", 0, path);
+    return path;
+}
+
+}  // namespace
+
+// Output and errors go to files: nothing has to drain a pipe meanwhile.
+Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory, bool pipeInput)
+    : outPath_(tempFile()), errPath_(tempFile()) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE reader = nullptr, writer = nullptr;
+    if (pipeInput && !CreatePipe(&reader, &writer, &inheritable, 0)) return;
+    const tavri::win::UniqueKernelHandle readEnd(reader);
+    input_.reset(writer);
+    SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    const auto nul = open(L"NUL", GENERIC_READ, OPEN_EXISTING), out = open(outPath_, GENERIC_WRITE, CREATE_ALWAYS),
+               err = open(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = pipeInput ? reader : nul.get();
+    si.hStdOutput = out.get();
+    si.hStdError = err.get();
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &si, &pi))
+        return;
+    CloseHandle(pi.hThread);
+    process_.reset(pi.hProcess);
+    pid_ = pi.dwProcessId;
+}
+
+Process::~Process() {
+    input_.reset();
+    wait(0);
+    DeleteFileW(outPath_.c_str());
+    DeleteFileW(errPath_.c_str());
+}
+
+int Process::wait(DWORD timeoutMs) {
+    DWORD code = 0;
+    if (process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), &code))
+        return static_cast<int>(code);
+    if (process_ && TerminateProcess(process_.get(), 99)) WaitForSingleObject(process_.get(), 5000);
+    return -1;
+}
+
+std::string Process::output() const { return readFile(outPath_); }
+std::string Process::errors() const { return readFile(errPath_); }
+
+int runProcess(const std::wstring& commandLine, DWORD timeoutMs, std::string* output) {
+    Process process(commandLine);
+    const int code = process.wait(timeoutMs);
+    if (output) *output = process.output();
+    return code;
+}
+
+std::wstring besideMe(const wchar_t* fileName) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring self = path;
+    return self.substr(0, self.find_last_of(L"\\/") + 1) + fileName;
+}
+
+std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
+    std::vector<DWORD> found;
+    const tavri::win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0) found.push_back(entry.th32ProcessID);
+    return found;
+}
+
+std::string narrow(const std::wstring& text) {
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr);
+    return out;
+}
+
+std::wstring widen(const std::string& text) {
+    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()));
+    return out;
+}
+
+std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found) {
+    DWORD size = 0;
+    LSTATUS rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size);
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    if (rc == ERROR_SUCCESS) rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    if (found) *found = rc == ERROR_SUCCESS;
+    return rc == ERROR_SUCCESS ? data.c_str() : L"";
+}
+
+void registryTree(HKEY root, const std::wstring& path, std::map<std::wstring, std::wstring>& tree) {
+    tavri::win::UniqueHKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+    tree[path] = L"";
+    wchar_t name[16384];
+    BYTE data[8192];
+    for (DWORD i = 0, length = 16384, type = 0, size = sizeof data;
+         RegEnumValueW(key.get(), i, name, &length, nullptr, &type, data, &size) != ERROR_NO_MORE_ITEMS;
+         ++i, length = 16384, size = sizeof data) {
+        const auto* text = reinterpret_cast<const wchar_t*>(data);
+        tree[path + L" | " + (*name ? name : L"@")] = type == REG_SZ ? std::wstring(text, wcsnlen(text, size / 2))
+                                                                     : hex(type) + std::wstring(data, data + size);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0, length = 256; RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                    ERROR_SUCCESS; ++i, length = 256)
+        subkeys.push_back(path.empty() ? name : path + L"\\" + name);
+    for (const auto& sub : subkeys) registryTree(root, sub, tree);
+}
+
+void storeCredentials(const std::string& user, const std::string& password) {
+    for (const auto& [name, value] : {std::pair{L"username", widen(user)}, {L"password", widen(password)}})
+        RegSetKeyValueW(HKEY_CURRENT_USER, (kSettings + L"\\Data").c_str(), name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::string storedSetting(const char* key, bool* found) {
+    return narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), found));
+}
+
+void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str()); }
+
+std::string reportUrl(const std::string& user, const std::string& password, const char* port, const char* scheme) {
+    std::string variable = "TAVRI_";
+    for (const char* c = port; *c; ++c) variable += static_cast<char>(std::toupper(*c));
+    const char* number = std::getenv((variable + "_PORT").c_str());
+    return std::string(scheme) + "://localhost:" + (std::string(port) == "https" ? "47443" : number ? number : "0") +
+           "/mydatamonitor/usage.txt?username=" + user + "&password=" + password;
+}
+
+// The log has tab-separated fields with every unsafe byte %XX-escaped:
+// time, method, path, user, password, agent, scheme.
+std::vector<LoggedRequest> requestsOf(const std::string& user) {
+    std::vector<LoggedRequest> found;
+    const char* path = std::getenv("TAVRI_SERVER_LOG");
+    std::ifstream log(path ? path : "");
+    for (std::string line; std::getline(log, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) {
+            std::string& decoded = f.emplace_back();
+            for (std::size_t i = 0; i < field.size(); ++i) {
+                const bool escaped = field[i] == '%' && i + 2 < field.size();
+                decoded += escaped ? static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)) : field[i];
+                if (escaped) i += 2;
+            }
+        }
+        if (f.size() == 7 && f[3] == user) found.push_back({f[1], f[2], f[3], f[4], f[5], f[6]});
+    }
+    return found;
+}
+
+}  // namespace wintest

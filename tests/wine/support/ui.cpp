@@ -1,0 +1,237 @@
+// Finding, reading and driving windows, and playing the user.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "wintest.h"
+
+namespace wintest {
+namespace {
+
+BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> descendants(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// The sum of colour differences between what the icon control shows and each
+// system icon drawn on the same background; the nearest one, if near at all.
+int iconByLook(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bits = CreateCompatibleBitmap(screen, w, h);
+    SelectObject(dc, bits);
+    const COLORREF background = GetPixel(screen, r.left, r.top);  // the corners are transparent
+    std::vector<COLORREF> shown;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) shown.push_back(GetPixel(screen, r.left + x, r.top + y));
+    int best = -1;
+    long long bestDifference = 8LL * 3 * w * h;  // near-identical only
+    for (const auto& [id, kind] : {std::pair{IDI_INFORMATION, MB_ICONINFORMATION}, {IDI_WARNING, MB_ICONWARNING},
+                                   {IDI_ERROR, MB_ICONERROR}, {IDI_QUESTION, MB_ICONQUESTION}}) {
+        HBRUSH brush = CreateSolidBrush(background);
+        const RECT all{0, 0, w, h};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), w, h, 0, nullptr, DI_NORMAL);
+        long long d = 0;
+        for (int i = 0; i < w * h; ++i)
+            for (int shift : {0, 8, 16}) d += std::abs(int(shown[i] >> shift & 0xFF) - int(GetPixel(dc, i % w, i / w) >> shift & 0xFF));
+        if (d < bestDifference) bestDifference = d, best = kind;
+    }
+    DeleteDC(dc);
+    DeleteObject(bits);
+    ReleaseDC(nullptr, screen);
+    return best;
+}
+
+INPUT key(WORD vk, DWORD flags, wchar_t unit = 0) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki = {vk, unit, flags, 0, 0};
+    return in;
+}
+
+bool send(HWND target, std::vector<INPUT> inputs) {
+    return target && GetForegroundWindow() == target &&
+           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+}  // namespace
+
+WindowQuery ownProcess(const wchar_t* cls, const wchar_t* caption) { return {GetCurrentProcessId(), 0, cls, caption}; }
+
+std::vector<HWND> findWindows(const WindowQuery& q) {
+    std::vector<HWND> all, found;
+    EnumWindows(collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD pid = 0;
+        const DWORD tid = GetWindowThreadProcessId(hwnd, &pid);
+        if ((!q.processId || pid == q.processId) && (!q.threadId || tid == q.threadId) &&
+            (!q.visibleOnly || IsWindowVisible(hwnd)) && (!q.className || className(hwnd) == q.className) &&
+            (!q.caption || windowText(hwnd) == q.caption))
+            found.push_back(hwnd);
+    }
+    return found;
+}
+
+HWND waitForWindow(const WindowQuery& query, DWORD timeoutMs) {
+    std::vector<HWND> found;
+    waitUntil([&] { return !(found = findWindows(query)).empty(); }, timeoutMs);
+    return found.empty() ? nullptr : found.front();
+}
+
+bool waitForWindowGone(HWND hwnd, DWORD timeoutMs) {
+    return waitUntil([&] { return !IsWindow(hwnd); }, timeoutMs);
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {  // left for the loop it is meant for
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+std::wstring windowText(HWND hwnd) {
+    DWORD_PTR length = 0, copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+    std::wstring text(length + 1, L'\0');
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring className(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+std::vector<HWND> children(HWND parent) {
+    std::vector<HWND> result;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) result.push_back(c);
+    return result;
+}
+
+HWND childById(HWND parent, int id) { return findChild(parent, nullptr, nullptr, id); }
+
+HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text, int id) {
+    for (HWND c : descendants(parent))
+        if ((!cls || className(c) == cls) && (!text || windowText(c) == text) && (!id || GetDlgCtrlID(c) == id)) return c;
+    return nullptr;
+}
+
+HWND focusOfThread(DWORD threadId) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+}
+
+MessageBoxView dismissMessageBox(WindowQuery query, DWORD timeoutMs) {
+    if (!query.className) query.className = L"#32770";
+    MessageBoxView view;
+    if (!(view.hwnd = waitForWindow(query, timeoutMs))) return view;
+    view.caption = windowText(view.hwnd);
+    for (HWND c : children(view.hwnd)) {
+        const std::wstring cls = className(c);
+        if (!IsWindowVisible(c)) continue;
+        if (cls == L"Static" && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            waitUntil([&] { return (view.icon = iconByLook(c)) != -1; }, 2000);  // may not be painted yet
+        else if (cls == L"Static" && !windowText(c).empty())
+            view.text = windowText(c);
+        else if (cls == L"Button")
+            view.buttons.push_back(windowText(c));
+    }
+    PostMessageW(view.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(view.hwnd, IDOK)));
+    waitForWindowGone(view.hwnd);
+    return view;
+}
+
+void clickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void setText(HWND edit, const std::wstring& text) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &ignored);
+}
+
+bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys) {
+    std::vector<INPUT> inputs;
+    for (WORD vk : virtualKeys) inputs.push_back(key(vk, 0));
+    for (auto it = std::rbegin(virtualKeys); it != std::rend(virtualKeys); ++it) inputs.push_back(key(*it, KEYEVENTF_KEYUP));
+    return send(target, inputs);
+}
+
+bool typeText(HWND target, const std::wstring& text) {
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text)
+        for (DWORD up : {0UL, static_cast<DWORD>(KEYEVENTF_KEYUP)}) inputs.push_back(key(0, KEYEVENTF_UNICODE | up, c));
+    return send(target, inputs);
+}
+
+Background::Background(std::function<void()> work, DWORD limitMs)
+    : work_(std::move(work)), limitMs_(limitMs),
+      thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {}
+
+DWORD WINAPI Background::run(void* self) {
+    static_cast<Background*>(self)->work_();
+    return 0;
+}
+
+Background::~Background() {
+    if (!thread_ || join(limitMs_)) return;
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::fprintf(stderr, "wintest: a background thread of %s.%s still runs after %lu ms; ending the test program\n",
+                 test ? test->test_suite_name() : "-", test ? test->name() : "-", limitMs_);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+}
+
+bool Background::join(DWORD timeoutMs) {
+    const HANDLE thread = thread_.get();
+    for (const DWORD start = GetTickCount(); thread && GetTickCount() - start <= timeoutMs;) {
+        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - (GetTickCount() - start), QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;  // handles the sent messages only
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return false;
+}
+
+std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user) {
+    std::atomic<bool> returned{false};
+    std::vector<std::string> swept;
+    {
+        Background player([&] {
+            user();
+            for (; !returned; Sleep(250))
+                for (HWND window : findWindows(ownProcess())) {
+                    const std::wstring cls = className(window);
+                    swept.push_back(narrow(cls + L" \"" + windowText(window) + L"\""));
+                    PostMessageW(window, cls == L"#32770" ? WM_COMMAND : WM_SYSCOMMAND, cls == L"#32770" ? IDOK : SC_CLOSE, 0);
+                }
+        });
+        call();
+        returned = true;
+    }  // the player has ended here, or the program has
+    return swept;
+}
+
+}  // namespace wintest
