@@ -23,37 +23,17 @@ using tavri::win::ComPtr;
 
 namespace {
 
-ComPtr<IDispatch> createPlugin() {
-    CLSID clsid{};
-    ComPtr<IDispatch> object;
-    if (SUCCEEDED(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid());
-    return object;
-}
-
-TEST(Registration, RegisterMakesTheClassCreatableAndUnregisterRemovesExactlyThat) {
+TEST(Registration, UnregisterRemovesExactlyWhatRegisterWrote) {
     const std::wstring dll = L" \"" + besideMe(L"Tavri.dll") + L"\"";
+    std::map<std::wstring, std::wstring> before, registered, after;
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
-    std::map<std::wstring, std::wstring> before, after;
     registryTree(HKEY_CLASSES_ROOT, L"", before);
     ASSERT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
-    ComPtr<IDispatch> object = createPlugin();
-    ComPtr<ITypeInfo> info;
-    ComPtr<ITypeLib> library;
-    UINT index = 0;
-    TLIBATTR* attr = nullptr;
-    ASSERT_TRUE(object && SUCCEEDED(object->GetTypeInfo(0, 0, info.put())));
-    ASSERT_EQ(info->GetContainingTypeLib(library.put(), &index), S_OK);
-    library->GetLibAttr(&attr);
-    const GUID libraryId = attr->guid;
-    library->ReleaseTLibAttr(attr);
-    EXPECT_EQ(LoadRegTypeLib(libraryId, 1, 0, 0, library.put()), S_OK);
-    object.reset(), info.reset(), library.reset();
+    registryTree(HKEY_CLASSES_ROOT, L"", registered);
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
     registryTree(HKEY_CLASSES_ROOT, L"", after);
-    for (const auto& [key, value] : after)
-        EXPECT_TRUE(before.count(key) && before[key] == value) << "left behind: " << narrow(key);
-    for (const auto& [key, value] : before) EXPECT_TRUE(after.count(key)) << "removed: " << narrow(key);
+    EXPECT_GT(registered.size(), before.size());
+    EXPECT_TRUE(after == before) << "unregistering did not take away exactly what registering wrote";
     EXPECT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0) << "unregistering twice";
     EXPECT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
 }
@@ -148,7 +128,6 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
 
 TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     ComPtr<IDispatch> object = createPlugin();
-    ASSERT_TRUE(object);
     const struct {
         const wchar_t* method;
         long first;  // a leading index, -1 for none
@@ -180,23 +159,13 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
 }
 
-TEST(Dispatch, TagAndCommandResultsAndErrorsReachTheCaller) {
+TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
     ComPtr<IDispatch> object = createPlugin();
     storeCredentials("nousage", "pw");  // a report without usage
     Bstr result(L"untouched");
-    CallResult r = call(object.get(), L"ParseTag", {arg(L"(!XOTHER)"), arg(nullptr), ref(result.slot())});
-    EXPECT_TRUE(r.ok() && !r.isTrue() && result.text() == L"untouched") << hex(r.hr);
-    r = call(object.get(), L"ParseTag", {arg(L"(!XTAVRI)"), arg(nullptr), ref(result.slot())});
-    EXPECT_EQ(r.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(r.errorNumber, 5);
+    const CallResult r = call(object.get(), L"ParseTag", {arg(L"(!XTAVRI)"), arg(nullptr), ref(result.slot())});
+    EXPECT_EQ(hex(r.hr) + L" " + std::to_wstring(r.errorNumber) + L" " + result.text(), hex(DISP_E_EXCEPTION) + L" 5 untouched");
     EXPECT_FALSE(r.source.empty() || r.description.empty());
-
-    MessageBoxView about;
-    withUser([&] { r = call(object.get(), L"ParseCommand", {arg(L"/XTAVRIABOUT"), arg(L""), arg(nullptr), ref(result.slot())}); },
-             [&] { about = dismissMessageBox(ownProcess(L"#32770")); });
-    EXPECT_TRUE(r.isTrue());
-    EXPECT_EQ(result.text(), L"");
-    EXPECT_NE(about.text, L"") << "no about box";
 }
 
 TEST(Dispatch, EachApartmentThreadHasItsOwnFormLoadedWithTheStoredSettings) {
@@ -216,37 +185,31 @@ TEST(Dispatch, EachApartmentThreadHasItsOwnFormLoadedWithTheStoredSettings) {
     EXPECT_EQ(fields, L"first user/first pw");
 }
 
-int errorNumberOf(const std::function<void()>& f) {
+// "number: description" of the automation error f raises, or "".
+std::string errorOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const tavri::AutomationError& e) {
-        return e.number();
+        return std::to_string(e.number()) + ": " + e.description();
     }
-    return 0;
+    return "";
 }
 
 TEST(Adapters, SettingsStoreKeepsAnyTextAndFailsClearly) {
     const std::wstring keyPath = L"Software\\VB and VBA Program Settings\\Tavri Adapter Test";
     tavri::win::RegistrySettingsStore store(L"Tavri Adapter Test");
-    const std::string typed = " a&b = c  d\xC3\xA9 ", big(100000, 'x');
     EXPECT_EQ(store.read("username"), "");
-    store.write("username", typed);
-    EXPECT_EQ(store.read("username"), typed);
-    EXPECT_EQ(readString(HKEY_CURRENT_USER, keyPath + L"\\Data", L"username"), L" a&b = c  d\u00e9 ");
-    store.write("username", big);
-    EXPECT_EQ(store.read("username"), big);
+    for (const std::string& text : {std::string(" a&b = c  d\xC3\xA9 "), std::string(100000, 'x')}) {
+        store.write("username", text);
+        EXPECT_EQ(store.read("username"), text);
+        EXPECT_EQ(readString(HKEY_CURRENT_USER, keyPath + L"\\Data", L"username"), widen(text));
+    }
     const DWORD number = 7;
     RegSetKeyValueW(HKEY_CURRENT_USER, (keyPath + L"\\Data").c_str(), L"password", REG_DWORD, &number, sizeof number);
     EXPECT_EQ(store.read("password"), "");
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
-    tavri::win::RegistrySettingsStore broken(std::wstring(300, L'x'));
-    try {
-        broken.write("username", "someone");
-        ADD_FAILURE() << "the write was reported as done";
-    } catch (const tavri::AutomationError& e) {
-        EXPECT_EQ(e.number(), 5);
-        EXPECT_NE(e.description().find("\"username\" could not be saved"), std::string::npos) << e.description();
-    }
+    const std::string error = errorOf([] { tavri::win::RegistrySettingsStore(std::wstring(300, L'x')).write("username", "x"); });
+    EXPECT_TRUE(error.rfind("5: ", 0) == 0 && error.find("\"username\" could not be saved") != std::string::npos) << error;
 }
 
 TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
@@ -255,14 +218,14 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
         EXPECT_EQ(numbers.parseInt32(in), out) << in;
     for (const auto& [in, error] : {std::pair{std::string(""), 13}, {"12a", 13}, {"B 1234", 13}, {std::string("12\0" "34", 5), 13},
                                     {"2147483648", 6}, {"99999999999999", 6}})
-        EXPECT_EQ(errorNumberOf([&] { numbers.parseInt32(in); }), error) << in;
+        EXPECT_EQ(errorOf([&] { numbers.parseInt32(in); }).rfind(std::to_string(error) + ":", 0), 0u) << in;
     if (GetACP() == 1252) EXPECT_EQ(tavri::win::Win32AnsiCodec().toAnsi("pw=1 2 \xC3\xA9"), "pw=1 2 \xE9");
 
     tavri::win::ShellProcessStarter starter;
     const DWORD before = GetTickCount();
     EXPECT_NO_THROW(starter.start("cmd /c ping -n 3 127.0.0.1 >nul", SW_SHOWMINIMIZED));
     EXPECT_LT(GetTickCount() - before, 1500u) << "start() must not wait for the program";
-    EXPECT_EQ(errorNumberOf([&] { starter.start("no-such-program-here.exe", 2); }), 53);
+    EXPECT_EQ(errorOf([&] { starter.start("no-such-program-here.exe", 2); }).substr(0, 3), "53:");
 
     for (const auto& [icon, expected] : {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},
                                          {tavri::MessageIcon::Warning, MB_ICONWARNING}, {tavri::MessageIcon::Critical, MB_ICONERROR}}) {

@@ -166,10 +166,7 @@ int wmain() {
     versionBlock(besideMe(L"Install.exe"));
 
     clearStoredSettings();  // the settings window opens with empty fields
-    CLSID clsid{};
-    ComPtr<IDispatch> plugin;
-    CLSIDFromProgID(L"TavriPlugin.plugin", &clsid);
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, plugin.putVoid());
+    const ComPtr<IDispatch> plugin = createPlugin();
     Bstr result(L"");
     withUser([&] { call(plugin.get(), L"ParseCommand", {arg(L"/xtavrisett"), arg(L""), arg(nullptr), ref(result.slot())}); },
              [] {

@@ -158,6 +158,14 @@ std::string storedSetting(const char* key, bool* found) {
 
 void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str()); }
 
+tavri::win::ComPtr<IDispatch> createPlugin() {
+    CLSID clsid{};
+    tavri::win::ComPtr<IDispatch> object;
+    if (SUCCEEDED(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid());
+    return object;
+}
+
 std::string reportUrl(const std::string& user, const std::string& password, const char* port, const char* scheme) {
     std::string variable = "TAVRI_";
     for (const char* c = port; *c; ++c) variable += static_cast<char>(std::toupper(*c));

@@ -135,6 +135,7 @@ struct CallResult {
     bool ok() const { return SUCCEEDED(hr); }
     bool isTrue() const { return vt == VT_BOOL && number == VARIANT_TRUE; }
 };
+tavri::win::ComPtr<IDispatch> createPlugin();  // by its ProgID, as the host creates it
 CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {});
 DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr);
 // An owned BSTR, passed as a typed by-reference argument.
