@@ -1,0 +1,322 @@
+// The portable core of the plug-in on one fake of all its ports. Every visible
+// effect goes to one log, in order, so a case states its whole story in one string:
+//   show NAME,PASSWORD / close / destroy   the settings window shown modally, closed, freed
+//   save KEY=VALUE                         a write to the settings store
+//   box I|W CAPTION: TEXT                  a message box (information or warning)
+//   get URL                                a report fetch
+//   start COMMAND STYLE                    a process started
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <map>
+#include <regex>
+#include <utility>
+
+#include "automation_error.h"
+#include "plugin.h"
+#include "report_text.h"
+
+namespace tavri {
+namespace {
+
+struct World;
+struct FakeWindow;
+// What the user does while the window is shown; by default they press the close box.
+using Script = std::function<void(FakeWindow&)>;
+
+struct FakeWindow : SettingsWindow {
+    FakeWindow(World& world, SettingsWindowEvents& events) : w(world), events(events) {}
+    ~FakeWindow() override;
+    std::string accountName() const override { return name; }
+    std::string password() const override { return pass; }
+    void setAccountName(std::string_view text) override { name = text; }
+    void setPassword(std::string_view text) override { pass = text; }
+    void showModal() override;
+    void close() override;
+
+    World& w;
+    SettingsWindowEvents& events;
+    std::string name, pass;
+};
+
+struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource, NumberParser,
+               AnsiCodec, ProcessStarter {
+    // Stored "s"/"t"; the form already exists, holding "a~"/"é&" typed but not saved.
+    World() {
+        form.window().setAccountName("a~");
+        form.window().setPassword("\xC3\xA9&");
+    }
+    void note(const std::string& entry) { log += (log.empty() ? "" : "; ") + entry; }
+
+    std::string read(std::string_view key) override { return stored[std::string(key)]; }
+    void write(std::string_view key, std::string_view value) override {
+        note("save " + std::string(key) + "=" + std::string(value));
+        if (failWrites) throw AutomationError(75, "disk full");
+        stored[std::string(key)] = value;
+    }
+    std::unique_ptr<SettingsWindow> create(SettingsWindowEvents& events) override {
+        return std::make_unique<FakeWindow>(*this, events);
+    }
+    void show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        note((icon == MessageIcon::Information ? "box I " : "box W ") + std::string(caption) + ": " +
+             std::string(text));
+        if (onBox) onBox();
+    }
+    // The bodies are served in order, the last one again and again; "!" stands
+    // for a connection that fails, so the fetch throws.
+    std::string getSource(const std::string& url) override {
+        note("get " + url);
+        const std::string body = bodies.empty() ? "" : bodies.front();
+        if (bodies.size() > 1) bodies.pop_front();
+        if (body == "!") throw std::runtime_error("connection reset");
+        return body;
+    }
+    // Decimal digits with an optional minus sign, nothing around them.
+    std::int32_t parseInt32(std::string_view text) override {
+        std::int32_t n = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (ec == std::errc::result_out_of_range) throw error::overflow();
+        if (ec != std::errc() || end != text.data() + text.size()) throw error::typeMismatch();
+        return n;
+    }
+    // Latin-1: two-byte UTF-8 below U+0100 becomes one byte.
+    std::string toAnsi(std::string_view utf8) override {
+        std::string out;
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            const bool pair = (c & 0xFE) == 0xC2 && i + 1 < utf8.size();
+            out += pair ? static_cast<char>(c << 6 | (utf8[++i] & 0x3F)) : utf8[i];
+        }
+        return out;
+    }
+    void start(std::string_view commandLine, int style) override {
+        note("start " + std::string(commandLine) + " " + std::to_string(style));
+    }
+
+    std::string log;
+    std::map<std::string, std::string> stored{{"username", "s"}, {"password", "t"}};
+    std::deque<std::string> bodies;
+    Script user;                  // for the next showing
+    std::function<void()> onBox;  // runs while a message box is up
+    bool failWrites = false;
+    SettingsForm form{{*this, *this, *this, *this}};
+    PluginServices services{form, *this, *this, *this, *this, "u="};
+    plugin plug{services};
+};
+
+FakeWindow::~FakeWindow() { w.note("destroy"); }
+void FakeWindow::close() { w.note("close"); }
+void FakeWindow::showModal() {
+    w.note("show " + name + "," + pass);
+    if (Script user = std::exchange(w.user, nullptr)) user(*this);
+    else events.onCloseBox();
+}
+
+// The outcome of a call as one string: its value ("empty", 42, 'text') or
+// "error N" for an automation error.
+std::string str(std::int64_t n) { return std::to_string(n); }
+std::string str(const std::string& s) { return s; }
+std::string str(const Value& v) {
+    return v.isEmpty() ? "empty" : v.isInteger() ? v.toString() : "'" + v.asText() + "'";
+}
+template <typename Call>
+std::string outcome(Call&& call) {
+    try {
+        return str(call());
+    } catch (const AutomationError& e) {
+        return "error " + std::to_string(e.number());
+    }
+}
+
+// The 1-based string routines, the field cut, and the "amount left" arithmetic.
+TEST(PureHelpers, TextAndArithmetic) {
+    using namespace report;
+    World w;  // for its number parser
+    const auto i = [](std::int32_t n) { return Value::integer(n); };
+    using limits = std::numeric_limits<std::int32_t>;
+#define ROW(call, expected) {#call, [&] { return outcome([&] { return call; }); }, expected}
+    struct Case {
+        const char* call;
+        std::function<std::string()> run;
+        const char* expected;
+    } const cases[] = {
+        ROW(inStr(3, "abcabc", "b"), "5"), ROW(inStr(4, "abc", ""), "4"), ROW(inStr(5, "abc", ""), "0"),
+        ROW(inStr(0, "abc", "b"), "error 5"),
+        ROW(mid("abcdef", 5, 10), "ef"), ROW(mid("abc", 4, 1), ""), ROW(mid("abc", 1, -1), "error 5"),
+        ROW(replaceAll("key=key=5", "key=", ""), "5"), ROW(replaceAll("abc", "", "x"), "abc"),
+        ROW(cutField("B usage=12MB", "usage=", "B"), "usage=12M"), ROW(cutField("usage=1", "usage=", "B"), "error 5"),
+        ROW(extractField("usage=usage=7MB", "usage=", "B"), "7M"),
+        ROW(subtract(i(3000), i(3500), w), "-500"), ROW(subtract(Value(), i(700), w), "-700"),
+        ROW(subtract(Value::text("12"), Value(), w), "12"), ROW(subtract(Value::text("1M"), i(1), w), "error 13"),
+        ROW(subtract(i(-1), i(limits::max()), w), "-2147483648"),
+        ROW(subtract(i(limits::min()), i(1), w), "error 6"),
+    };
+#undef ROW
+    for (const Case& c : cases) EXPECT_EQ(c.run(), c.expected) << c.call;
+}
+
+// Initialize takes anything; the one-based publications leave their outputs
+// alone outside the table and never touch the help text; the about box shows
+// in any letter case, before the result is emptied.
+TEST(Protocol, InitializePublicationsAbout) {
+    World w;
+    std::string n, v, h = "h", result = "x";
+    std::int32_t commands = 0, tags = 0;
+    EXPECT_TRUE(w.plug.Initialize(-1, "") && w.plug.GetPublishInfo(n, commands, tags));
+    std::string all = n + " " + std::to_string(commands) + " " + std::to_string(tags);
+    for (int index : {0, 1, 2, 3}) {
+        n = "n", v = "v";
+        w.plug.GetPublishCommandInfo(index, n, v, h);
+        all += "; " + n + " " + v + " " + h;
+    }
+    for (int index : {0, 1, 2}) {
+        n = "n", v = "v";
+        w.plug.GetPublishTagInfo(index, n, v);
+        all += "; " + n + " " + v;
+    }
+    EXPECT_EQ(all, "Tavri 2 1; n v h; Settings xtavrisett h; About xtavriabout h; n v h; "
+                   "n v; Show Stats (!XTAVRI); n v");
+    w.onBox = [&] { w.note("result " + result); };
+    EXPECT_TRUE(w.plug.ParseCommand("/XtAvRiAbOuT", result));
+    EXPECT_EQ(result, "");
+    // Two lines of credits, the first with the maker's site.
+    const std::regex credits("box I Tavri Plugin: [^\r\n]*https://www\\.tavri\\.example/[^\r\n]*\r\n"
+                             "[^\r\n]+; result x");
+    EXPECT_TRUE(std::regex_match(w.log, credits)) << w.log;
+}
+
+// /xtavrisett in any letter case shows the form with the stored values, and
+// what the user does there follows; anything else leaves the result alone.
+TEST(Protocol, SettingsCommand) {
+    struct Case {
+        const char* typed;
+        Script user;
+        std::string log;
+    } const cases[] = {
+        {"/XtAvRiSeTt", nullptr, "show s,t; close; destroy; result ''"},
+        {"/xtavrisett", [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); },
+         "show s,t; save username=n; save password=q; close; destroy; result ''"},
+        {"/xtavrisett",  // the form stays open with what was typed
+         [](FakeWindow& f) {
+             f.w.failWrites = true, f.name = "n", f.events.onSave();
+             f.w.note("still " + f.name), f.events.onCloseBox();
+         },
+         "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk full; "
+         "still n; close; destroy; result ''"},
+        {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
+         "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
+        {"/xtavrisett ", nullptr, "not ours 'x'"}, {"xtavrisett", nullptr, "not ours 'x'"},
+        {"/xtavri", nullptr, "not ours 'x'"},
+    };
+    for (const Case& c : cases) {
+        World w;
+        w.user = c.user;
+        std::string result = "x";
+        const bool ours = w.plug.ParseCommand(c.typed, result);
+        w.note((ours ? "result '" : "not ours '") + result + "'");
+        EXPECT_EQ(w.log, c.log) << c.typed;
+    }
+}
+
+// A showing that failed leaves the form free to show again; while it is shown,
+// it cannot be shown again.
+TEST(SettingsForm, ShowingAgain) {
+    World w;
+    const auto show = [&] { return outcome([&] { return w.form.ShowSettings(), std::string("done"); }); };
+    w.user = [](FakeWindow&) { throw AutomationError(7, "Out of memory"); };
+    w.note(show());
+    w.user = [&](FakeWindow& f) { w.note(show()), f.events.onCloseBox(); };
+    w.note(show());
+    EXPECT_EQ(w.log, "show a~,\xC3\xA9&; error 7; show a~,\xC3\xA9&; error 400; close; destroy; done");
+}
+
+// Only plan_limit prompts when it fails: the warning, then the form with the stored values.
+std::string prompt(const std::string& user = "") {
+    return "box W Tavri Plugin: username or password incorrect; show s,t; " + user + "close; destroy";
+}
+
+// Each method fetches afresh with what the form holds: the typed "a~"/"é&" go
+// as ANSI bytes, everything but A-Z a-z 0-9 - . _ ~ escaped. It cuts out its
+// field: figures lose every "M" and convert, the plan name gets "Upgrade" back.
+TEST(ReportMethods, FiguresAndPlanName) {
+    const auto usage = &plugin::usage, name = &plugin::plan_name, limit = &plugin::plan_limit;
+    struct Case {
+        Value (plugin::*method)();
+        std::string report, value;
+        bool prompts = false;
+    } const cases[] = {
+        {usage, "plan_limit=9MB\nusage=1M2MB\n", "12"}, {usage, "usage=1234", "error 5"},
+        {usage, "usage=xMB", "error 13"}, {name, "x plan_name=Aplan_name=B UpgradeUpgrade", "'AB Upgrade'"},
+        {name, "plan_name=Basic", "error 5"}, {limit, "plan_limit=3000MB", "3000"},
+        {limit, "usage=1MB", "empty", true}, {limit, "plan_limit=abcMB", "'abcM'", true},
+        {limit, "!", "empty", true},
+    };
+    for (const Case& c : cases) {
+        World w;
+        w.bodies = {c.report};
+        w.note(outcome([&] { return (w.plug.*c.method)(); }));
+        const std::string typed = "get u=a~&password=%E9%26; ";
+        EXPECT_EQ(w.log, typed + (c.prompts ? prompt() + "; " : "") + c.value) << c.report;
+    }
+}
+
+std::string report(const std::string& name, int used, int limit) {
+    return "plan_name=" + name + " Upgrade\nusage=" + std::to_string(used) + "MB\nplan_limit=" +
+           std::to_string(limit) + "MB\n";
+}
+std::string stats(const std::string& name, const std::string& used, const std::string& limit,
+                  const std::string& left) {
+    return "\x02Plan Name:\x0F " + name + "\r\n\x02" "Amount Used:\x0F " + used + "MB\r\n\x02" +
+           "Plan Limit:\x0F " + limit + "MB\r\n\x02" "Amount Left:\x0F " + left + " MB";
+}
+std::string times(int n, const std::string& entry) {
+    std::string out = entry;
+    while (--n > 0) out += "; " + entry;
+    return out;
+}
+
+// The whole tag in any letter case: the stored credentials are loaded, then
+// plan_limit and usage give the amount left, and plan_name, usage and
+// plan_limit, each fetched afresh, give the text.
+TEST(Tag, Scenarios) {
+    const std::string good = report("Basic", 1234, 3000), stored = "get u=s&password=t",
+                      empty = "get u=&password=";
+    struct Case {
+        const char* tag;
+        std::deque<std::string> bodies;
+        std::string log;
+        Script user = nullptr;
+    } const cases[] = {
+        {"(!xTaVrI)",  // each fetch reads its own report: the right figure from each shows the order
+         {report("", 0, 5000), report("", 1000, 0), report("Gold", 0, 0), report("", 1200, 0), report("", 0, 6000)},
+         times(5, stored) + "; " + stats("Gold Upgrade", "1200", "6000", "4000")},
+        {"(!XTAVRI) ", {}, "not ours x"}, {"(!XTAVR)", {}, "not ours x"},
+        // No usage: no text.
+        {"(!XTAVRI)", {"plan_limit=3000MB"}, times(2, stored) + "; error 5"},
+        // No plan limit: the prompt, then the fresh empty form's credentials find nothing.
+        {"(!XTAVRI)", {"usage=100MB", ""}, stored + "; " + prompt() + "; " + empty + "; error 5"},
+        // The first plan limit fails and the user saves, which discards the form: the amount
+        // left is minus the usage, and the rest is fetched with the fresh empty form.
+        {"(!XTAVRI)", {"usage=700MB", good},
+         stored + "; " + prompt("save username=n; save password=q; ") + "; " + times(4, empty) + "; " +
+             stats("Basic Upgrade", "1234", "3000", "-1234"),
+         [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); }},
+        // The last plan limit fails: line three stays empty.
+        {"(!XTAVRI)", {good, good, good, good, ""},
+         times(5, stored) + "; " + prompt() + "; " + stats("Basic Upgrade", "1234", "", "1766")},
+    };
+    for (const Case& c : cases) {
+        World w;
+        w.bodies = c.bodies;
+        w.user = c.user;
+        std::string result = "x";
+        w.note(outcome([&] { return w.plug.ParseTag(c.tag, result) ? result : "not ours " + result; }));
+        EXPECT_EQ(w.log, c.log) << c.tag;
+    }
+}
+
+}  // namespace
+}  // namespace tavri
