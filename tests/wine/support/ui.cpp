@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
+#include <algorithm>
 
 #include "wintest.h"
 
@@ -20,37 +20,25 @@ std::vector<HWND> descendants(HWND parent) {
     return all;
 }
 
-// The sum of colour differences between what the icon control shows and each
-// system icon drawn on the same background; the nearest one, if near at all.
-int iconByLook(HWND control) {
+// The icon a message box shows, told by its colours (a handle means nothing
+// in another process): mostly red for an error, yellow for a warning, blue
+// for information.
+int iconByColour(HWND control) {
     RECT r{};
     GetWindowRect(control, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
-    HBITMAP bits = CreateCompatibleBitmap(screen, w, h);
-    SelectObject(dc, bits);
-    const COLORREF background = GetPixel(screen, r.left, r.top);  // the corners are transparent
-    std::vector<COLORREF> shown;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) shown.push_back(GetPixel(screen, r.left + x, r.top + y));
-    int best = -1;
-    long long bestDifference = 8LL * 3 * w * h;  // near-identical only
-    for (const auto& [id, kind] : {std::pair{IDI_INFORMATION, MB_ICONINFORMATION}, {IDI_WARNING, MB_ICONWARNING},
-                                   {IDI_ERROR, MB_ICONERROR}, {IDI_QUESTION, MB_ICONQUESTION}}) {
-        HBRUSH brush = CreateSolidBrush(background);
-        const RECT all{0, 0, w, h};
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-        DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), w, h, 0, nullptr, DI_NORMAL);
-        long long d = 0;
-        for (int i = 0; i < w * h; ++i)
-            for (int shift : {0, 8, 16}) d += std::abs(int(shown[i] >> shift & 0xFF) - int(GetPixel(dc, i % w, i / w) >> shift & 0xFF));
-        if (d < bestDifference) bestDifference = d, best = kind;
-    }
-    DeleteDC(dc);
-    DeleteObject(bits);
+    HDC screen = GetDC(nullptr);
+    long red = 0, yellow = 0, blue = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(screen, x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            red += r > 150 && g < 80 && b < 80;
+            yellow += r > 150 && g > 110 && b < 80;
+            blue += b > 150 && r < 100;
+        }
     ReleaseDC(nullptr, screen);
-    return best;
+    const long most = std::max({red, yellow, blue});
+    return most < 16 ? -1 : most == red ? MB_ICONERROR : most == yellow ? MB_ICONWARNING : MB_ICONINFORMATION;
 }
 
 INPUT key(WORD vk, DWORD flags, wchar_t unit = 0) {
@@ -153,7 +141,7 @@ MessageBoxView dismissMessageBox(WindowQuery query, DWORD timeoutMs) {
         const std::wstring cls = className(c);
         if (!IsWindowVisible(c)) continue;
         if (cls == L"Static" && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            waitUntil([&] { return (view.icon = iconByLook(c)) != -1; }, 2000);  // may not be painted yet
+            waitUntil([&] { return (view.icon = iconByColour(c)) != -1; }, 2000);  // may not be painted yet
         else if (cls == L"Static" && !windowText(c).empty())
             view.text = windowText(c);
         else if (cls == L"Button")
