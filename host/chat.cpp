@@ -5,10 +5,18 @@
 namespace plughost {
 namespace {
 
+// Character by character after both are upper-cased the same way whatever
+// the user's language (the invariant locale's mapping).
+std::wstring upperCase(std::wstring_view text) {
+    std::wstring upper(text);
+    if (!upper.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                     upper.data(), static_cast<int>(upper.size()));
+    return upper;
+}
+
 bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    return a.size() == b.size() && upperCase(a) == upperCase(b);
 }
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }

@@ -31,8 +31,28 @@ HRESULT setString(const std::wstring& keyPath, const wchar_t* name, const std::w
 
 bool isAbsent(LSTATUS rc) { return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND; }
 
+// A key and everything below it, deepest first (RegDeleteKeyW takes only a
+// key without subkeys).
+LSTATUS deleteKeyAndSubkeys(HKEY parent, const wchar_t* keyPath) {
+    UniqueHKey key;
+    LSTATUS rc = RegOpenKeyExW(parent, keyPath, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
+                               key.put());
+    if (rc != ERROR_SUCCESS) return rc;
+    for (;;) {
+        // Always the first subkey: the one before is gone by now.
+        wchar_t name[256];  // a key name has at most 255 characters
+        DWORD length = 256;
+        rc = RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_SUCCESS) rc = deleteKeyAndSubkeys(key.get(), name);
+        if (rc != ERROR_SUCCESS) return rc;
+    }
+    key.reset();
+    return RegDeleteKeyW(parent, keyPath);
+}
+
 HRESULT deleteTree(const std::wstring& keyPath) {
-    const LSTATUS rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, keyPath.c_str());
+    const LSTATUS rc = deleteKeyAndSubkeys(HKEY_CLASSES_ROOT, keyPath.c_str());
     return rc == ERROR_SUCCESS || isAbsent(rc) ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 

@@ -23,23 +23,28 @@ constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .N
 constexpr DWORD kChunkSize = 256;
 constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
-constexpr ULONGLONG kFetchBoundMs = 20000;
+constexpr DWORD kFetchBoundMs = 20000;
 constexpr int kMaxRedirects = 5;
 // Pending window messages are dispatched between reads at most this often
 // (and always after the last read): a check of the queue costs more than a
 // 256-byte read of buffered data, so checking after every read would make a
 // large report several times slower to fetch.
-constexpr ULONGLONG kDispatchIntervalMs = 10;
+constexpr DWORD kDispatchIntervalMs = 10;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 class Deadline {
 public:
     // Whether an operation that may take up to ms still ends within the bound.
-    bool allows(ULONGLONG ms) const { return GetTickCount64() - start_ + ms <= kFetchBoundMs; }
+    // The tick count wraps every 49.7 days; the unsigned difference of two
+    // readings is right across the wrap.
+    bool allows(DWORD ms) const {
+        const DWORD spent = GetTickCount() - start_;
+        return spent <= kFetchBoundMs && ms <= kFetchBoundMs - spent;
+    }
 
 private:
-    ULONGLONG start_ = GetTickCount64();
+    DWORD start_ = GetTickCount();
 };
 
 // Status callbacks reach only calls with a non-zero context.
@@ -145,11 +150,11 @@ std::string readBody(HINTERNET request, const Deadline& deadline) {
         bytes.append(chunk, got);
         return got;
     };
-    ULONGLONG lastDispatch = GetTickCount64();
+    DWORD lastDispatch = GetTickCount();
     DWORD last = readChunk();
     while (last > 0) {
         last = readChunk();
-        const ULONGLONG now = GetTickCount64();
+        const DWORD now = GetTickCount();
         if (last == 0 || now - lastDispatch >= kDispatchIntervalMs) {
             dispatchPendingMessages();
             lastDispatch = now;

@@ -5,8 +5,22 @@
 namespace tavri::win::frmsett_class {
 namespace {
 
-SRWLOCK g_lock = SRWLOCK_INIT;
-long g_live = 0;
+// Held while the count changes and the class is registered or unregistered:
+// a flag taken by exchange, so it needs no set-up and no clean-up. Threads
+// meet here only when two settings windows open or close at the same moment;
+// a waiter sleeps rather than yields, so a holder of lower priority finishes.
+LONG g_busy = 0;
+LONG g_live = 0;
+
+class ClassLock {
+public:
+    ClassLock() {
+        while (InterlockedExchange(&g_busy, 1) != 0) Sleep(1);
+    }
+    ~ClassLock() { InterlockedExchange(&g_busy, 0); }
+    ClassLock(const ClassLock&) = delete;
+    ClassLock& operator=(const ClassLock&) = delete;
+};
 
 }  // namespace
 
@@ -19,7 +33,7 @@ HINSTANCE thisModule() {
 }
 
 void acquire(WNDPROC windowProc) {
-    AcquireSRWLockExclusive(&g_lock);
+    const ClassLock lock;
     if (g_live++ == 0) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -30,20 +44,13 @@ void acquire(WNDPROC windowProc) {
         wc.lpszClassName = kFrmsettClassName;
         RegisterClassExW(&wc);  // a failure shows up as CreateWindowExW failing
     }
-    ReleaseSRWLockExclusive(&g_lock);
 }
 
 void release() {
-    AcquireSRWLockExclusive(&g_lock);
+    const ClassLock lock;
     if (--g_live == 0) UnregisterClassW(kFrmsettClassName, thisModule());
-    ReleaseSRWLockExclusive(&g_lock);
 }
 
-long live() {
-    AcquireSRWLockShared(&g_lock);
-    const long count = g_live;
-    ReleaseSRWLockShared(&g_lock);
-    return count;
-}
+long live() { return InterlockedCompareExchange(&g_live, 0, 0); }
 
 }  // namespace tavri::win::frmsett_class
