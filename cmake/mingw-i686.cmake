@@ -1,5 +1,7 @@
-# Cross toolchain: 32-bit Windows binaries with mingw-w64 (posix thread model,
-# so the C++ thread library works; winpthread is linked in statically).
+# Cross toolchain: 32-bit Windows binaries with mingw-w64. The posix thread
+# model's compilers, because the GoogleTest programs need std::mutex; the
+# shipped programs are built by the win32 thread model's compilers instead
+# (see cmake/win32-thread-model.sh), so they carry no threading runtime.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
