@@ -1,6 +1,6 @@
 #include "console_io.h"
 
-#include "text.h"
+#include "wide_text.h"
 
 namespace plughost {
 namespace {
@@ -27,7 +27,7 @@ void Output::line(std::wstring_view text) {
     if (console_) {
         WriteConsoleW(handle_, all.data(), static_cast<DWORD>(all.size()), &written, nullptr);
     } else {
-        const std::string bytes = tavri::win::toUtf8(all);
+        const std::string bytes = toUtf8(all);
         WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 }
@@ -64,7 +64,7 @@ std::optional<std::wstring> LineInput::next() {
             // Split bytes first: a multi-byte character never contains '\n'.
             const size_t end = pending_.find('\n');
             if (end != std::string::npos) {
-                line = tavri::win::toWide(std::string_view(pending_).substr(0, end));
+                line = toWide(std::string_view(pending_).substr(0, end));
                 pending_.erase(0, end + 1);
                 complete = true;
             }
@@ -77,7 +77,7 @@ std::optional<std::wstring> LineInput::next() {
             ended_ = true;
             // A last line without a line break still counts.
             std::wstring rest = console_ ? std::move(pendingWide_)
-                                         : tavri::win::toWide(pending_);
+                                         : toWide(pending_);
             pendingWide_.clear();
             pending_.clear();
             if (!rest.empty() && rest.back() == L'\r') rest.pop_back();

@@ -55,7 +55,7 @@ VARIANTARG dispatchValue(IDispatch* object) {
     return v;
 }
 
-VARIANTARG stringValue(const std::wstring& text, tavri::win::UniqueBstr& keep) {
+VARIANTARG stringValue(const std::wstring& text, Bstr& keep) {
     keep.reset(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
     VARIANTARG v;
     VariantInit(&v);
@@ -65,7 +65,7 @@ VARIANTARG stringValue(const std::wstring& text, tavri::win::UniqueBstr& keep) {
 }
 
 void callByName(IDispatch* object, const wchar_t* method, std::vector<VARIANTARG> args,
-                tavri::win::UniqueVariant& result) {
+                Variant& result) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(method)};
     HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -98,7 +98,7 @@ void callByName(IDispatch* object, const wchar_t* method, std::vector<VARIANTARG
     throw failure;
 }
 
-bool isTrue(const tavri::win::UniqueVariant& result) {
+bool isTrue(const Variant& result) {
     return V_VT(result.get()) == VT_BOOL && V_BOOL(result.get()) == VARIANT_TRUE;
 }
 

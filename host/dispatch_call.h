@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "owners.h"
 
 namespace plughost {
 
@@ -40,14 +40,14 @@ VARIANTARG longByRef(long* slot);
 VARIANTARG longValue(long n);
 VARIANTARG dispatchValue(IDispatch* object);
 // A by-value string; the BSTR is owned by `keep`.
-VARIANTARG stringValue(const std::wstring& text, tavri::win::UniqueBstr& keep);
+VARIANTARG stringValue(const std::wstring& text, Bstr& keep);
 
 // Calls `method` with the arguments in natural order and stores its result
 // in `result`; throws CallFailure.
 void callByName(IDispatch* object, const wchar_t* method, std::vector<VARIANTARG> args,
-                tavri::win::UniqueVariant& result);
+                Variant& result);
 
 // True for a VT_BOOL result that is True.
-bool isTrue(const tavri::win::UniqueVariant& result);
+bool isTrue(const Variant& result);
 
 }  // namespace plughost

@@ -4,9 +4,6 @@
 
 namespace plughost {
 
-using tavri::win::UniqueBstr;
-using tavri::win::UniqueVariant;
-
 LoadedPlugin::LoadedPlugin(const std::wstring& progId, const HostIdentity& host)
     : progId_(progId) {
     CLSID clsid{};
@@ -16,8 +13,8 @@ LoadedPlugin::LoadedPlugin(const std::wstring& progId, const HostIdentity& host)
                               IID_IDispatch, object_.putVoid());
     if (FAILED(hr)) throw CallFailure{hr, 0, L"cannot create " + progId};
 
-    UniqueVariant result;
-    UniqueBstr email;
+    Variant result;
+    Bstr email;
     callByName(object_.get(), L"Initialize",
                {longValue(host.version), stringValue(host.userEmail, email),
                 dispatchValue(host.messenger)},
@@ -47,7 +44,7 @@ LoadedPlugin::LoadedPlugin(const std::wstring& progId, const HostIdentity& host)
 
 LoadedPlugin::~LoadedPlugin() {
     try {
-        UniqueVariant ignored;
+        Variant ignored;
         callByName(object_.get(), L"Uninitialize", {}, ignored);
     } catch (...) {
         // Going away anyway.
@@ -57,9 +54,9 @@ LoadedPlugin::~LoadedPlugin() {
 std::optional<std::wstring> LoadedPlugin::parseCommand(const std::wstring& command,
                                                        const std::wstring& arg,
                                                        IDispatch* conversation) {
-    UniqueBstr commandText, argText;
+    Bstr commandText, argText;
     BstrSlot text;
-    UniqueVariant result;
+    Variant result;
     callByName(object_.get(), L"ParseCommand",
                {stringValue(command, commandText), stringValue(arg, argText),
                 dispatchValue(conversation), text.byRef()},
@@ -70,9 +67,9 @@ std::optional<std::wstring> LoadedPlugin::parseCommand(const std::wstring& comma
 
 std::optional<std::wstring> LoadedPlugin::parseTag(const std::wstring& tag,
                                                    IDispatch* conversation) {
-    UniqueBstr tagText;
+    Bstr tagText;
     BstrSlot text;
-    UniqueVariant result;
+    Variant result;
     callByName(object_.get(), L"ParseTag",
                {stringValue(tag, tagText), dispatchValue(conversation), text.byRef()}, result);
     if (!isTrue(result)) return std::nullopt;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
+#include "owners.h"
 
 namespace plughost {
 
@@ -52,7 +52,7 @@ public:
 
 private:
     std::wstring progId_;
-    tavri::win::ComPtr<IDispatch> object_;
+    Com<IDispatch> object_;
     std::wstring name_;
     std::vector<PublishedCommand> commands_;
     std::vector<PublishedTag> tags_;

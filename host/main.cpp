@@ -14,7 +14,7 @@
 #include "chat.h"
 #include "console_io.h"
 #include "dispatch_call.h"
-#include "handles.h"
+#include "owners.h"
 #include "loaded_plugin.h"
 #include "stub_object.h"
 
@@ -57,7 +57,7 @@ bool parseOptions(int argc, wchar_t** argv, Options& options, Output& err) {
 // Value name = plug-in name, data = its ProgID.
 std::vector<std::wstring> registeredProgIds() {
     std::vector<std::wstring> progIds;
-    tavri::win::UniqueHKey key;
+    RegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPluginsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return progIds;
     for (DWORD i = 0;; ++i) {
@@ -89,10 +89,8 @@ void printPublications(const LoadedPlugin& plugin, Output& out) {
 }
 
 int run(const Options& options, Output& out, Output& err) {
-    tavri::win::ComPtr<IDispatch> messenger =
-        tavri::win::ComPtr<IDispatch>::attach(createStubObject());
-    tavri::win::ComPtr<IDispatch> conversation =
-        tavri::win::ComPtr<IDispatch>::attach(createStubObject());
+    const Com<IDispatch> messenger(createStubObject());
+    const Com<IDispatch> conversation(createStubObject());
     HostIdentity host{2, options.email, messenger.get()};
 
     std::vector<std::unique_ptr<LoadedPlugin>> plugins;

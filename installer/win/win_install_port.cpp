@@ -1,6 +1,6 @@
 #include "win_install_port.h"
 
-#include "handles.h"
+#include "kernel_handle.h"
 #include "wide_text.h"
 
 namespace tavri::installer::win {
@@ -65,8 +65,8 @@ ProgramRun WinInstallPort::runAndWait(const std::string& commandLine, unsigned w
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started))
         return {ProgramRun::Status::NotStarted, 0};
-    tavri::win::UniqueKernelHandle process(started.hProcess);
-    tavri::win::UniqueKernelHandle thread(started.hThread);
+    const KernelHandle process(started.hProcess);
+    const KernelHandle thread(started.hThread);
 
     bool quitRequested = false;
     const DWORD start = GetTickCount();
