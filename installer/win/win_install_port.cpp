@@ -22,6 +22,48 @@ bool dispatchPending() {
     return quit;
 }
 
+// A folder the system names, with its trailing backslash; empty when unknown.
+std::wstring systemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t path[MAX_PATH];
+    const UINT length = query(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring folder(path, length);
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The program a command line starts with, by its full path: the registration
+// tool from the system folder, the registry editor from the system folder or
+// else the Windows folder (the order the system itself would search, without
+// the installer's own and the current folder that come first there: a program
+// planted in either would run with the installer's rights). 64-bit Windows
+// maps a 32-bit program's system folder to its 32-bit one, whose registry
+// editor writes the registry the 32-bit host reads; 32-bit Windows keeps its
+// registry editor in the Windows folder only. Any other program: none.
+std::wstring programPath(std::wstring_view commandLine) {
+    const std::wstring name(commandLine.substr(0, commandLine.find(L' ')));
+    const std::wstring system = systemFolder(GetSystemDirectoryW);
+    const std::wstring windows = systemFolder(GetSystemWindowsDirectoryW);
+    std::wstring candidates[2];
+    if (lstrcmpiW(name.c_str(), L"regsvr32") == 0) {
+        candidates[0] = system;
+    } else if (lstrcmpiW(name.c_str(), L"regedit") == 0) {
+        candidates[0] = system;
+        candidates[1] = windows;
+    }
+    for (const std::wstring& folder : candidates) {
+        if (folder.empty()) continue;
+        const std::wstring path = folder + name + L".exe";
+        if (isFile(path)) return path;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string WinInstallPort::programFolder() {
@@ -46,8 +88,7 @@ bool WinInstallPort::copyFile(const std::string& source, const std::string& dest
 }
 
 bool WinInstallPort::existsInCurrentDirectory(std::string_view fileName) {
-    const DWORD attributes = GetFileAttributesW(toWide(fileName).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return isFile(toWide(fileName));
 }
 
 std::string WinInstallPort::registrationCommandLine() {
@@ -55,15 +96,16 @@ std::string WinInstallPort::registrationCommandLine() {
 }
 
 ProgramRun WinInstallPort::runAndWait(const std::string& commandLine, unsigned waitLimitMs) {
-    std::wstring line = toWide(commandLine);
-    if (line.empty()) return {ProgramRun::Status::NotStarted, 0};
+    std::wstring line = toWide(commandLine);  // CreateProcessW may write into it
+    const std::wstring program = programPath(line);
+    if (program.empty()) return {ProgramRun::Status::NotStarted, 0};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started))
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &started))
         return {ProgramRun::Status::NotStarted, 0};
     const KernelHandle process(started.hProcess);
     const KernelHandle thread(started.hThread);

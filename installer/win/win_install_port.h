@@ -1,6 +1,7 @@
 #pragma once
-// The install sequence's port on Windows: file copy, processes started
-// minimized and waited for while the window keeps answering, message boxes.
+// The install sequence's port on Windows: file copy, the system's registry
+// editor and registration tool started by full path, minimized, and waited
+// for while the window keeps answering, message boxes.
 #include <windows.h>
 
 #include "install_sequence.h"

@@ -1,5 +1,6 @@
 #pragma once
-// Starts a command line with a ShowWindow style and does not wait for it.
+// Starts a command line with a ShowWindow style and does not wait for it. The
+// program its first word names is taken from the Windows folder only.
 #include "ports.h"
 
 namespace tavri::win {
