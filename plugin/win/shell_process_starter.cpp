@@ -7,25 +7,41 @@
 namespace tavri::win {
 namespace {
 
-// The program a command line names (its first word, e.g. "explorer"), as
-// the file of that name in the Windows folder: a program is never searched
-// for, so none planted beside the host or in its current folder runs instead.
-// The Windows folder shared by all users, not a terminal-server user's own.
-std::wstring programInWindowsFolder(std::wstring_view commandLine) {
-    const std::wstring_view name = commandLine.substr(0, commandLine.find(L' '));
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    if (name.empty() || length == 0 || length >= MAX_PATH) return {};
-    std::wstring path(folder, length);
-    if (path.back() != L'\\') path += L'\\';
-    return path.append(name).append(L".exe");
+// A folder the system names, with its trailing backslash; empty when unknown.
+std::wstring systemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t path[MAX_PATH];
+    const UINT length = query(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring folder(path, length);
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+// The program a command line names (its first word, e.g. "explorer") by its
+// full path: the Windows folder's (the one shared by all users, not a
+// terminal-server user's own), else the system folder's. A program is never
+// searched for, so none planted beside the host or in its current folder
+// runs instead.
+std::wstring programPath(std::wstring_view commandLine) {
+    std::wstring file(commandLine.substr(0, commandLine.find(L' ')));
+    if (file.empty()) return {};
+    if (file.size() < 4 || lstrcmpiW(file.c_str() + file.size() - 4, L".exe") != 0) file += L".exe";
+    for (const auto query : {GetSystemWindowsDirectoryW, GetSystemDirectoryW}) {
+        const std::wstring folder = systemFolder(query);
+        if (folder.empty()) continue;
+        const std::wstring path = folder + file;
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return path;
+    }
+    return {};
 }
 
 }  // namespace
 
 void ShellProcessStarter::start(std::string_view commandLine, int showStyle) {
     std::wstring line = toWide(commandLine);  // CreateProcessW may write into it
-    const std::wstring program = programInWindowsFolder(line);
+    const std::wstring program = programPath(line);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
