@@ -6,8 +6,9 @@
 #      pressing "&Install";
 #   4. opens the settings window with /xtavrisett and types the demo
 #      credentials into it, then presses "&save";
-#   5. sends a chat line with (!XTAVRI) through the host stand-in and prints
-#      what the plug-in made of it.
+#   5. sends a chat line with (!XTAVRI) through the host stand-in, prints
+#      what the plug-in made of it, and fails unless that is the expected text.
+# TAVRI_WINDOWS_VERSION=winxp runs it all in a prefix that reports Windows XP.
 # Everything it starts is stopped when it ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,8 +66,11 @@ wait "$settings_host"
 echo "saved: username=$(wine reg query 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data' /v username 2>/dev/null | awk -F'REG_SZ' 'NF>1{gsub(/^[ \t]+|\r/,"",$2); print $2}')"
 
 step "Chat line: \"My usage this month: (!XTAVRI)\""
-wine "$host" "My usage this month: (!XTAVRI)"
+chat=$(wine "$host" "My usage this month: (!XTAVRI)")
+printf '%s\n' "$chat"
 
 step "The report server saw"
 cut -f2- "$work/requests.log" | sed 's/^/  /'
 rm -rf "$work"
+[[ $chat == *"Plan Name:"*"Basic 10GB Upgrade"*"Amount Left:"*"1766 MB"* ]] ||
+  { echo "demo: the tag was not expanded as expected" >&2; exit 1; }

@@ -14,7 +14,7 @@ TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
 TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
 TAVRI_ARTIFACTS=${TAVRI_ARTIFACTS:-$TAVRI_BUILD/artifacts}
 
-export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix}
+export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts: nothing here needs them.
@@ -36,12 +36,14 @@ _tavri_make_prefix() {
       # Every window opens on one virtual desktop: fast to close, easy to find.
       DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
       DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+      # The Windows version the prefix reports (TAVRI_WINDOWS_VERSION, e.g. winxp).
+      [ -z "${TAVRI_WINDOWS_VERSION:-}" ] || DISPLAY= wine winecfg -v "$TAVRI_WINDOWS_VERSION" >/dev/null 2>&1
       # The host's plug-in folder exists, as on a machine with the host installed.
       mkdir -p "$WINEPREFIX/drive_c/Program Files/Messenger Plus! 2/Plugins"
       wineserver -w
       touch "$WINEPREFIX/.tavri-ready"
     fi
-  ) 9>"$TAVRI_BUILD/wineprefix.lock"
+  ) 9>"$WINEPREFIX.lock"
 }
 
 # Trusts the test CA inside the private prefix only, once per CA.
@@ -81,7 +83,7 @@ _tavri_start_xvfb() {
 _tavri_lock_prefix() {
   [ -n "${TAVRI_WINE_LOCKED:-}" ] && return 0
   mkdir -p "$TAVRI_BUILD"
-  exec {_tavri_lock_fd}>"$TAVRI_BUILD/wineprefix.run.lock"
+  exec {_tavri_lock_fd}>"$WINEPREFIX.run.lock"
   flock -w "${TAVRI_WINE_LOCK_WAIT:-1800}" "$_tavri_lock_fd" ||
     { echo "harness: the Wine prefix stayed busy" >&2; return 1; }
   export TAVRI_WINE_LOCKED=1
