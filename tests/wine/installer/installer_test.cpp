@@ -27,9 +27,8 @@ namespace installer = tavri::installer;
 const fs::path kDestination = widen(std::string(installer::kDestinationFile));
 const wchar_t kHostKey[] = L"SOFTWARE\\Messenger Plus! 2\\Plugins";
 
-std::string readBytes(const fs::path& path, bool* exists = nullptr) {
+std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (exists) *exists = in.is_open();
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
@@ -37,13 +36,13 @@ std::string readBytes(const fs::path& path, bool* exists = nullptr) {
 // bytes otherwise, "none"), the host's listing, and where the plug-in's class
 // is registered from ("folder" for the host's plug-in folder).
 std::string installState() {
-    bool exists = false, listed = false;
-    const std::string bytes = readBytes(kDestination, &exists);
+    bool listed = false;
+    const std::string bytes = readBytes(kDestination);
     readString(HKEY_LOCAL_MACHINE, kHostKey, L"Tavri", &listed);
     const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
     std::wstring server = readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32", nullptr);
     std::replace(server.begin(), server.end(), L'/', L'\\');
-    return "file=" + (!exists ? "none" : bytes == readBytes(besideMe(L"Tavri.dll")) ? "build" : bytes) +
+    return "file=" + (!fs::exists(kDestination) ? "none" : bytes == readBytes(besideMe(L"Tavri.dll")) ? "build" : bytes) +
            " listed=" + (listed ? "yes" : "no") + " registered=" +
            (clsid.empty() ? "no" : lstrcmpiW(server.c_str(), kDestination.c_str()) ? narrow(server) : "folder");
 }
@@ -65,7 +64,7 @@ std::string run(const fs::path& folder, const fs::path& currentDirectory, const 
         const MessageBoxView box = dismissMessageBox({process.pid()}, 150000);
         ending = box.text == widen(std::string(installer::kSuccessMessage))   ? "done"
                  : box.text == widen(std::string(installer::kFailureMessage)) ? "failed"
-                                                                              : "\"" + narrow(box.text) + "\"";
+                                                                              : narrow(box.text);
         ending += box.icon == MB_ICONINFORMATION ? " (i) " : box.icon == MB_ICONERROR ? " (x) " : " (?) ";
     }
     return ending + "exit=" + std::to_string(process.wait(10000)) + " ";
@@ -116,15 +115,16 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         clear();
+        const fs::path start = c.elsewhere ? elsewhere : release;
         for (const wchar_t* file : {L"Install.exe", L"Tavri.dll"}) fs::copy_file(besideMe(file), release / file);
-        fs::copy_file(besideMe(L"install.reg"), (c.elsewhere ? elsewhere : release) / L"install.reg");
+        fs::copy_file(besideMe(L"install.reg"), start / L"install.reg");
         if (c.plugin) std::ofstream(release / L"Tavri.dll", std::ios::binary | std::ios::trunc) << c.plugin;
         if (c.existing) std::ofstream(kDestination, std::ios::binary) << c.existing;
         tavri::win::UniqueFile held(
             c.held ? CreateFileW(kDestination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                    : INVALID_HANDLE_VALUE);
         ASSERT_EQ(static_cast<bool>(held), c.held);
-        const std::string ending = run(release, c.elsewhere ? elsewhere : release, c.button);
+        const std::string ending = run(release, start, c.button);
         held.reset();  // the file can be read again
         EXPECT_EQ(ending + installState(), c.ending);
     }
