@@ -12,11 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "handles.h"
 #include "install_sequence.h"
-#include "process.h"
-#include "text.h"
-#include "window_query.h"
+#include "wintest.h"
 
 namespace {
 

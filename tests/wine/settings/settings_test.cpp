@@ -13,11 +13,7 @@
 
 #include "automation_error.h"
 #include "frmsett.h"
-#include "keys.h"
-#include "process.h"
-#include "text.h"
-#include "user.h"
-#include "window_query.h"
+#include "wintest.h"
 
 namespace {
 
