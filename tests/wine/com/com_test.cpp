@@ -168,23 +168,6 @@ TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
     EXPECT_FALSE(r.source.empty() || r.description.empty());
 }
 
-TEST(Dispatch, EachApartmentThreadHasItsOwnFormLoadedWithTheStoredSettings) {
-    storeCredentials("first user", "first pw");
-    std::wstring fields;
-    Background other([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        if (ComPtr<IDispatch> object = createPlugin()) {
-            for (HWND form : findWindows({GetCurrentProcessId(), GetCurrentThreadId(), tavri::win::kFrmsettClassName, nullptr, false}))
-                fields += windowText(GetDlgItem(form, tavri::win::frmsett_id::kText1)) + L"/" +
-                          windowText(GetDlgItem(form, tavri::win::frmsett_id::kText2));
-            fields += call(object.get(), L"Uninitialize").ok() ? L"" : L" (the object does not answer)";
-        }
-        CoUninitialize();
-    });
-    ASSERT_TRUE(other.join(20000));
-    EXPECT_EQ(fields, L"first user/first pw");
-}
-
 // "number: description" of the automation error f raises, or "".
 std::string errorOf(const std::function<void()>& f) {
     try {

@@ -193,7 +193,7 @@ TEST(Tag, ChatLineThroughTheHostIsExpandedFromFiveFetches) {
     storeCredentials("tagged", "pw");
     ASSERT_EQ(runProcess(L"regedit /s \"" + besideMe(L"install.reg") + L"\""), 0);
     Process host(L"\"" + besideMe(L"plughost.exe") + L"\" --raw \"usage: (!xtavri) ok\"");
-    ASSERT_EQ(host.wait(60000), 0) << host.errors();
+    ASSERT_EQ(host.wait(60000), 0) << host.output();
     const auto label = [](const char* text) { return std::string("\x02") + text + "\x0F "; };
     EXPECT_NE(host.output().find("usage: " + label("Plan Name:") + "Basic 10GB Upgrade\r\n" + label("Amount Used:") +
                                  "1234MB\r\n" + label("Plan Limit:") + "3000MB\r\n" + label("Amount Left:") + "1766 MB ok"),

@@ -35,23 +35,14 @@ std::wstring tempFile() {
 
 }  // namespace
 
-// Output and errors go to files: nothing has to drain a pipe meanwhile.
-Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory, bool pipeInput)
-    : outPath_(tempFile()), errPath_(tempFile()) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE reader = nullptr, writer = nullptr;
-    if (pipeInput && !CreatePipe(&reader, &writer, &inheritable, 0)) return;
-    const tavri::win::UniqueKernelHandle readEnd(reader);
-    input_.reset(writer);
-    SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
-    const auto nul = open(L"NUL", GENERIC_READ, OPEN_EXISTING), out = open(outPath_, GENERIC_WRITE, CREATE_ALWAYS),
-               err = open(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
+// Output and errors go to a file: nothing has to drain a pipe meanwhile.
+Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory) : outPath_(tempFile()) {
+    const auto nul = open(L"NUL", GENERIC_READ, OPEN_EXISTING), out = open(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = pipeInput ? reader : nul.get();
-    si.hStdOutput = out.get();
-    si.hStdError = err.get();
+    si.hStdInput = nul.get();
+    si.hStdOutput = si.hStdError = out.get();
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
@@ -63,10 +54,8 @@ Process::Process(const std::wstring& commandLine, const std::wstring& currentDir
 }
 
 Process::~Process() {
-    input_.reset();
     wait(0);
     DeleteFileW(outPath_.c_str());
-    DeleteFileW(errPath_.c_str());
 }
 
 int Process::wait(DWORD timeoutMs) {
@@ -78,14 +67,8 @@ int Process::wait(DWORD timeoutMs) {
 }
 
 std::string Process::output() const { return readFile(outPath_); }
-std::string Process::errors() const { return readFile(errPath_); }
 
-int runProcess(const std::wstring& commandLine, DWORD timeoutMs, std::string* output) {
-    Process process(commandLine);
-    const int code = process.wait(timeoutMs);
-    if (output) *output = process.output();
-    return code;
-}
+int runProcess(const std::wstring& commandLine, DWORD timeoutMs) { return Process(commandLine).wait(timeoutMs); }
 
 std::wstring besideMe(const wchar_t* fileName) {
     wchar_t path[MAX_PATH] = {};

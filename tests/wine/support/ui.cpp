@@ -118,11 +118,9 @@ std::vector<HWND> children(HWND parent) {
     return result;
 }
 
-HWND childById(HWND parent, int id) { return findChild(parent, nullptr, nullptr, id); }
-
-HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text, int id) {
+HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text) {
     for (HWND c : descendants(parent))
-        if ((!cls || className(c) == cls) && (!text || windowText(c) == text) && (!id || GetDlgCtrlID(c) == id)) return c;
+        if ((!cls || className(c) == cls) && (!text || windowText(c) == text)) return c;
     return nullptr;
 }
 
@@ -163,13 +161,6 @@ bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys) {
     std::vector<INPUT> inputs;
     for (WORD vk : virtualKeys) inputs.push_back(key(vk, 0));
     for (auto it = std::rbegin(virtualKeys); it != std::rend(virtualKeys); ++it) inputs.push_back(key(*it, KEYEVENTF_KEYUP));
-    return send(target, inputs);
-}
-
-bool typeText(HWND target, const std::wstring& text) {
-    std::vector<INPUT> inputs;
-    for (wchar_t c : text)
-        for (DWORD up : {0UL, static_cast<DWORD>(KEYEVENTF_KEYUP)}) inputs.push_back(key(0, KEYEVENTF_UNICODE | up, c));
     return send(target, inputs);
 }
 

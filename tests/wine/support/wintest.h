@@ -36,8 +36,7 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 std::wstring windowText(HWND hwnd);
 std::wstring className(HWND hwnd);
 std::vector<HWND> children(HWND parent);  // direct children in Z (tab) order
-HWND childById(HWND parent, int id);      // any descendant
-HWND findChild(HWND parent, const wchar_t* className, const wchar_t* text, int id = 0);
+HWND findChild(HWND parent, const wchar_t* className, const wchar_t* text);  // any descendant
 HWND focusOfThread(DWORD threadId);
 
 struct MessageBoxView {
@@ -56,7 +55,6 @@ void setText(HWND edit, const std::wstring& text);
 // handles posted messages before key input: check a key's effect before
 // posting to the window again.
 bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys);
-bool typeText(HWND target, const std::wstring& text);
 
 // Work on its own thread. The destructor never lets the program go on while
 // the thread may still run: past limitMs it reports and ends the program.
@@ -84,23 +82,21 @@ std::vector<std::string> withUser(const std::function<void()>& call, const std::
 // A child process with its output and errors captured; ended if still running.
 class Process {
 public:
-    explicit Process(const std::wstring& commandLine, const std::wstring& currentDirectory = L"",
-                     bool pipeInput = false);
+    explicit Process(const std::wstring& commandLine, const std::wstring& currentDirectory = L"");
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     bool started() const { return static_cast<bool>(process_); }
     DWORD pid() const { return pid_; }
     int wait(DWORD timeoutMs = 60000);  // exit code; -1 (and ended) when it did not end in time
-    std::string output() const;
-    std::string errors() const;
+    std::string output() const;  // standard output and error
 
 private:
-    tavri::win::UniqueKernelHandle process_, input_;
+    tavri::win::UniqueKernelHandle process_;
     DWORD pid_ = 0;
-    std::wstring outPath_, errPath_;
+    std::wstring outPath_;
 };
-int runProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000, std::string* output = nullptr);
+int runProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 std::wstring besideMe(const wchar_t* fileName);  // next to the test program
 std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName);
 
