@@ -95,7 +95,8 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
         const char* existing;  // plug-in file already in place: its bytes
         bool held;             // ... held open without sharing
         const char* plugin;    // in the release instead of the built Tavri.dll
-        bool elsewhere;        // started in another folder, which holds install.reg instead
+        bool elsewhere;        // started in another folder, which holds install.reg instead, and
+                               // both hold a regedit.exe and a regsvr32.exe that must not run
         const wchar_t* button;
         std::string ending;
     } cases[] = {
@@ -104,7 +105,7 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
          "failed (x) exit=1 file=held listed=no registered=no"},
         {"a damaged Tavri.dll fails to register", nullptr, false, "not a DLL", false, L"&Install",
          "failed (x) exit=1 file=not a DLL listed=yes registered=no"},
-        {"install.reg is read in the current folder", nullptr, false, nullptr, true, L"&Install",
+        {"install.reg is read in the current folder; planted tools do not run", nullptr, false, nullptr, true, L"&Install",
          "done (i) exit=0 " + kInstalled},
         {"Cancel", nullptr, false, nullptr, false, L"&Cancel", "exit=2 " + kNothing},
         {"the close box", nullptr, false, nullptr, false, nullptr, "exit=2 " + kNothing},
@@ -115,6 +116,8 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
         const fs::path start = c.elsewhere ? elsewhere : release;
         for (const wchar_t* file : {L"Install.exe", L"Tavri.dll"}) fs::copy_file(besideMe(file), release / file);
         fs::copy_file(besideMe(L"install.reg"), start / L"install.reg");
+        for (const fs::path& folder : c.elsewhere ? std::vector{release, elsewhere} : std::vector<fs::path>{})
+            for (const wchar_t* tool : {L"regedit.exe", L"regsvr32.exe"}) fs::copy_file(besideMe(L"plughost.exe"), folder / tool);
         if (c.plugin) std::ofstream(release / L"Tavri.dll", std::ios::binary | std::ios::trunc) << c.plugin;
         if (c.existing) std::ofstream(kDestination, std::ios::binary) << c.existing;
         tavri::win::UniqueFile held(

@@ -1,6 +1,7 @@
-// The fetch through WinINet, the report methods through IDispatch and the tag
-// through the host stand-in, against the run's report server (run.sh). Each
-// test uses accounts of its own (tests/wine/accounts.txt), so any order works.
+// The fetch through WinINet and the report methods through IDispatch, against
+// the run's report server (run.sh). Each test uses accounts of its own
+// (tests/wine/accounts.txt), so any order works. The tag through the host
+// stand-in is the demo's last step (wine_xp_demo).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wininet.h>
@@ -187,19 +188,6 @@ TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
         EXPECT_TRUE(saved && r.ok() && r.vt == VT_EMPTY) << hex(r.hr);
         EXPECT_EQ(storedSetting("username") + "/" + storedSetting("password"), "figures/pw");
     });
-}
-
-TEST(Tag, ChatLineThroughTheHostIsExpandedFromFiveFetches) {
-    storeCredentials("tagged", "pw");
-    ASSERT_EQ(runProcess(L"regedit /s \"" + besideMe(L"install.reg") + L"\""), 0);
-    Process host(L"\"" + besideMe(L"plughost.exe") + L"\" --raw \"usage: (!xtavri) ok\"");
-    ASSERT_EQ(host.wait(60000), 0) << host.output();
-    const auto label = [](const char* text) { return std::string("\x02") + text + "\x0F "; };
-    EXPECT_NE(host.output().find("usage: " + label("Plan Name:") + "Basic 10GB Upgrade\r\n" + label("Amount Used:") +
-                                 "1234MB\r\n" + label("Plan Limit:") + "3000MB\r\n" + label("Amount Left:") + "1766 MB ok"),
-              std::string::npos)
-        << host.output();
-    EXPECT_EQ(requestsOf("tagged").size(), 5u);
 }
 
 }  // namespace
