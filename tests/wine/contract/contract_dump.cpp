@@ -171,6 +171,7 @@ int wmain() {
     withUser([&] { call(plugin.get(), L"ParseCommand", {arg(L"/xtavrisett"), arg(L""), arg(nullptr), ref(result.slot())}); },
              [] {
                  HWND form = waitForWindow(ownProcess(L"TavriSettingsForm"));
+                 waitUntil([&] { return IsChild(form, focusOfThread(GetWindowThreadProcessId(form, nullptr))); });  // fully up
                  form ? window(form, L"") : line(L"the settings window did not open");
                  PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
              });
