@@ -5,34 +5,22 @@
 #include <wincrypt.h>
 
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 #include <vector>
-
-#include "handles.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
         fwprintf(stderr, L"usage: trustca CA.der\n");
         return 2;
     }
-    tavri::win::UniqueFile file(CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        fwprintf(stderr, L"trustca: cannot open %ls (error %lu)\n", argv[1], GetLastError());
+    std::ifstream file(argv[1], std::ios::binary);
+    const std::vector<BYTE> der{std::istreambuf_iterator<char>(file), {}};
+    if (der.empty() || der.size() > 64 * 1024) {
+        fwprintf(stderr, L"trustca: %ls is missing, empty or too big for a certificate\n", argv[1]);
         return 1;
     }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > 64 * 1024) {
-        fwprintf(stderr, L"trustca: %ls is empty or too big for a certificate\n", argv[1]);
-        return 1;
-    }
-    std::vector<BYTE> der(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!ReadFile(file.get(), der.data(), static_cast<DWORD>(der.size()), &read, nullptr) ||
-        read != der.size()) {
-        fwprintf(stderr, L"trustca: cannot read %ls (error %lu)\n", argv[1], GetLastError());
-        return 1;
-    }
-    if (!CertAddEncodedCertificateToSystemStoreW(L"ROOT", der.data(), read)) {
+    if (!CertAddEncodedCertificateToSystemStoreW(L"ROOT", der.data(), static_cast<DWORD>(der.size()))) {
         fwprintf(stderr, L"trustca: the certificate was not added (error 0x%08lx)\n",
                       GetLastError());
         return 1;
