@@ -44,10 +44,10 @@ struct FakeWindow : SettingsWindow {
 
 struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource, NumberParser,
                AnsiCodec, ProcessStarter {
-    // Stored "s"/"t"; the form already exists, holding "a~"/"é&" typed but not saved.
+    // Stored "s"/"t"; the form already exists, holding "a~"/"é&+ " typed but not saved.
     World() {
         form.window().setAccountName("a~");
-        form.window().setPassword("\xC3\xA9&");
+        form.window().setPassword("\xC3\xA9&+ ");
     }
     void note(const std::string& entry) { log += (log.empty() ? "" : "; ") + entry; }
 
@@ -230,7 +230,7 @@ TEST(SettingsForm, ShowingAgain) {
     w.note(show());
     w.user = [&](FakeWindow& f) { w.note(show()), f.events.onCloseBox(); };
     w.note(show());
-    EXPECT_EQ(w.log, "show a~,\xC3\xA9&; error 7; show a~,\xC3\xA9&; error 400; close; destroy; done");
+    EXPECT_EQ(w.log, "show a~,\xC3\xA9&+ ; error 7; show a~,\xC3\xA9&+ ; error 400; close; destroy; done");
 }
 
 // Only plan_limit prompts when it fails: the warning, then the form with the stored values.
@@ -238,7 +238,7 @@ std::string prompt(const std::string& user = "") {
     return "box W Tavri Plugin: username or password incorrect; show s,t; " + user + "close; destroy";
 }
 
-// Each method fetches afresh with what the form holds: the typed "a~"/"é&" go
+// Each method fetches afresh with what the form holds: the typed "a~"/"é&+ " go
 // as ANSI bytes, everything but A-Z a-z 0-9 - . _ ~ escaped. It cuts out its
 // field: figures lose every "M" and convert, the plan name gets "Upgrade" back.
 TEST(ReportMethods, FiguresAndPlanName) {
@@ -258,7 +258,7 @@ TEST(ReportMethods, FiguresAndPlanName) {
         World w;
         w.bodies = {c.report};
         w.note(outcome([&] { return (w.plug.*c.method)(); }));
-        const std::string typed = "get u=a~&password=%E9%26; ";
+        const std::string typed = "get u=a~&password=%E9%26%2B%20; ";
         EXPECT_EQ(w.log, typed + (c.prompts ? prompt() + "; " : "") + c.value) << c.report;
     }
 }

@@ -205,9 +205,11 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     if (GetACP() == 1252) EXPECT_EQ(tavri::win::Win32AnsiCodec().toAnsi("pw=1 2 \xC3\xA9"), "pw=1 2 \xE9");
 
     tavri::win::ShellProcessStarter starter;
+    const HANDLE nextHandle = nextKernelHandle();
     const DWORD before = GetTickCount();
     EXPECT_NO_THROW(starter.start("cmd /c ping -n 3 127.0.0.1 >nul", SW_SHOWMINIMIZED));
     EXPECT_LT(GetTickCount() - before, 1500u) << "start() must not wait for the program";
+    EXPECT_EQ(nextKernelHandle(), nextHandle) << "starting a program leaves handles open";
     EXPECT_EQ(errorOf([&] { starter.start("no-such-program-here.exe", 2); }).substr(0, 3), "53:");
 
     for (const auto& [icon, expected] : {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},

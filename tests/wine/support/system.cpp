@@ -87,6 +87,13 @@ std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
     return found;
 }
 
+HANDLE nextKernelHandle() {
+    HANDLE probes[16];
+    for (HANDLE& probe : probes) probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    for (HANDLE probe : probes) CloseHandle(probe);
+    return probes[15];
+}
+
 std::string narrow(const std::wstring& text) {
     std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr);

@@ -100,6 +100,11 @@ int runProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 std::wstring besideMe(const wchar_t* fileName);  // next to the test program
 std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName);
 
+// The value the 16th of the next kernel handles gets: handles take the lowest
+// free slots of the table, so a handle left open among them pushes it up.
+// (GetProcessHandleCount answers 0 under Wine.)
+HANDLE nextKernelHandle();
+
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);
 std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found = nullptr);
