@@ -90,9 +90,17 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
     EXPECT_NE(first.get(), second.get());
     ASSERT_EQ(second->QueryInterface(IID_ISupportErrorInfo, errors.putVoid()), S_OK);
     ASSERT_EQ(errors->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+    ComPtr<IDispatch> dispatch;
+    ComPtr<ITypeInfo> info;
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(second->QueryInterface(IID_IDispatch, dispatch.putVoid()), S_OK);
+    dispatch->GetTypeInfo(0, 0, info.put()), info->GetTypeAttr(&type);
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(type->guid), S_OK) << "errors are reported for its own interface";
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+    info->ReleaseTypeAttr(type);
     EXPECT_EQ(identity.get(), second.get());
     EXPECT_EQ(second->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
-    first.reset(), second.reset(), identity.reset(), errors.reset(), factory.reset();
+    first.reset(), second.reset(), identity.reset(), errors.reset(), dispatch.reset(), info.reset(), factory.reset();
     EXPECT_EQ(canUnloadNow(), S_FALSE) << "the thread's hidden settings form keeps the server loaded";
 }
 
