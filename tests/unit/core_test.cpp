@@ -54,7 +54,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::string read(std::string_view key) override { return stored[std::string(key)]; }
     void write(std::string_view key, std::string_view value) override {
         note("save " + std::string(key) + "=" + std::string(value));
-        if (failWrites) throw AutomationError(75, "disk full");
+        if (key == failing) throw AutomationError(75, "disk full");
         stored[std::string(key)] = value;
     }
     std::unique_ptr<SettingsWindow> create(SettingsWindowEvents& events) override {
@@ -101,7 +101,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::deque<std::string> bodies;
     Script user;                  // for the next showing
     std::function<void()> onBox;  // runs while a message box is up
-    bool failWrites = false;
+    std::string failing;          // the key whose writes fail
     SettingsForm form{{*this, *this, *this, *this}};
     PluginServices services{form, *this, *this, *this, *this, "u="};
     plugin plug{services};
@@ -201,11 +201,15 @@ TEST(Protocol, SettingsCommand) {
          "show s,t; save username=n; save password=q; close; destroy; result ''"},
         {"/xtavrisett",  // the form stays open with what was typed
          [](FakeWindow& f) {
-             f.w.failWrites = true, f.name = "n", f.events.onSave();
+             f.w.failing = "username", f.name = "n", f.events.onSave();
              f.w.note("still " + f.name), f.events.onCloseBox();
          },
          "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk full; "
          "still n; close; destroy; result ''"},
+        {"/xtavrisett",  // the account name goes back when the password cannot follow it
+         [](FakeWindow& f) { f.w.failing = "password", f.name = "n", f.events.onSave(), f.events.onCloseBox(); },
+         "show s,t; save username=n; save password=t; save username=s; box W Tavri Plugin: The settings could "
+         "not be saved: disk full; close; destroy; result ''"},
         {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
          "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
         {"/xtavrisett ", nullptr, "not ours 'x'"}, {"xtavrisett", nullptr, "not ours 'x'"},
