@@ -4,7 +4,6 @@
 
 #include "TavriPlugin_h.h"
 #include "class_factory.h"
-#include "fetch/get_source.h"
 #include "module.h"
 #include "registration.h"
 #include "thread_context.h"
@@ -34,9 +33,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    if (!canUnloadNow()) return S_FALSE;
-    releaseInternetSession();
-    return S_OK;
+    return canUnloadNow() ? S_OK : S_FALSE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return registerServer(); }

@@ -1,16 +1,27 @@
 // GetSource: the HTTPS fetch of the usage report through WinINet.
 //
-// Beyond the plain open-read-close, every fetch is bounded: it ends within
-// kFetchBoundMs however the server behaves, and it keeps at most
-// kMaxReportBytes. It never shows WinINet dialogs, never accepts a
-// certificate WinINet rejects, and never follows a redirect away from https
-// (the credentials travel in the query).
+// Beyond the plain open-read-close, every fetch is bounded: it ends within its
+// bound however the server behaves, and it keeps at most kMaxReportBytes. It
+// never shows WinINet dialogs, never accepts a certificate WinINet rejects,
+// and never follows a redirect away from https (the credentials travel in
+// the query).
+//
+// The fetch itself runs on a worker thread, so the caller's thread goes on
+// answering its window messages through the connection, the TLS handshake and
+// the wait for the answer. The worker keeps within the bound through
+// WinINet's timeouts where they hold; where they do not (Wine's TLS handshake
+// ignores them, and closing the handles does not end it either), the caller
+// stops waiting at the bound and the worker finishes on its own later. So the
+// worker owns everything it touches: the job is reference-counted, and the
+// worker holds a reference on the module until it exits.
 #include "get_source.h"
 
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "ansi_text.h"
 #include "handles.h"
@@ -23,53 +34,52 @@ constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .N
 constexpr DWORD kChunkSize = 256;
 constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
-constexpr DWORD kFetchBoundMs = 20000;
 constexpr int kMaxRedirects = 5;
-// Pending window messages are dispatched between reads at most this often
-// (and always after the last read): a check of the queue costs more than a
-// 256-byte read of buffered data, so checking after every read would make a
-// large report several times slower to fetch.
-constexpr DWORD kDispatchIntervalMs = 10;
+constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
+LONG g_workers = 0;
+
 class Deadline {
 public:
-    // Whether an operation that may take up to ms still ends within the bound.
+    explicit Deadline(DWORD boundMs) : bound_(boundMs) {}
     // The tick count wraps every 49.7 days; the unsigned difference of two
     // readings is right across the wrap.
-    bool allows(DWORD ms) const {
+    DWORD left() const {
         const DWORD spent = GetTickCount() - start_;
-        return spent <= kFetchBoundMs && ms <= kFetchBoundMs - spent;
+        return spent < bound_ ? bound_ - spent : 0;
     }
+    // Whether an operation that may take up to ms still ends within the bound.
+    bool allows(DWORD ms) const { return ms <= left(); }
+    // connect, send, each receive: a redirect's new request takes three.
+    DWORD operationMs() const { return std::min(kOperationTimeoutMs, bound_ / 3); }
 
 private:
+    DWORD bound_;
     DWORD start_ = GetTickCount();
 };
 
-// Status callbacks reach only calls with a non-zero context.
-constexpr DWORD_PTR kFetchContext = 1;
-
-void setTimeouts(HINTERNET handle) {
+void setTimeouts(HINTERNET handle, DWORD ms) {
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD ms = kOperationTimeoutMs;
+                               INTERNET_OPTION_RECEIVE_TIMEOUT})
         InternetSetOptionA(handle, option, &ms, sizeof ms);
-    }
 }
 
 // Some WinINet implementations (Wine's) keep a request's send and receive
 // timeouts from its connection, not from the session, and InternetOpenUrl
-// makes both inside; so the request also gets them as soon as it exists.
-void CALLBACK onStatus(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD infoSize) {
+// makes both inside; so the request also gets them as soon as it exists. The
+// call's context (never 0: status callbacks reach only calls with one) is
+// the timeout.
+void CALLBACK onStatus(HINTERNET, DWORD_PTR timeoutMs, DWORD status, LPVOID info, DWORD infoSize) {
     if (status == INTERNET_STATUS_HANDLE_CREATED && info && infoSize >= sizeof(HINTERNET))
-        setTimeouts(*static_cast<HINTERNET*>(info));
+        setTimeouts(*static_cast<HINTERNET*>(info), static_cast<DWORD>(timeoutMs));
 }
 
-UniqueInternet openSession() {
+UniqueInternet openSession(DWORD timeoutMs) {
     UniqueInternet session(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (session) {
-        setTimeouts(session.get());
+        setTimeouts(session.get(), timeoutMs);
         InternetSetStatusCallbackA(session.get(), onStatus);
     }
     return session;
@@ -114,69 +124,109 @@ bool isHttps(const std::string& url) {
 // nothing usable could be opened.
 UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& deadline) {
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags, kFetchContext));
+        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags,
+                                                deadline.operationMs()));
         if (!request) return {};
         const DWORD status = statusCode(request.get());
         if (status < 300 || status > 399) return request;
         const std::string location = queryText(request.get(), HTTP_QUERY_LOCATION);
         if (location.empty()) return {};
         url = resolveUrl(url, location);
-        if (!isHttps(url) || !deadline.allows(3 * kOperationTimeoutMs)) return {};
+        if (!isHttps(url) || !deadline.allows(3 * deadline.operationMs())) return {};
     }
     return {};
 }
 
-// Reads the body in chunks of at most kChunkSize: one read, then further
-// reads, each followed by a dispatch of pending window messages when
-// kDispatchIntervalMs have passed since the last one, until a read brings
-// nothing; that last read is always followed by a dispatch. A failed read,
-// the size cap or the deadline end the body like its end. Each read takes
-// only what has arrived (waiting for at least one byte, within the receive
-// timeout), so a server that sends a byte now and then cannot stretch one
-// read past the deadline.
+// Reads the body in chunks of at most kChunkSize until a read brings nothing.
+// A failed read, the size cap or the deadline end the body like its end. Each
+// read takes only what has arrived (waiting for at least one byte, within the
+// receive timeout), so a server that sends a byte now and then cannot stretch
+// one read past the deadline.
 std::string readBody(HINTERNET request, const Deadline& deadline) {
     std::string bytes;
     char chunk[kChunkSize];
-    auto readChunk = [&]() -> DWORD {
+    for (;;) {
         const size_t room = kMaxReportBytes - bytes.size();
-        if (room == 0 || !deadline.allows(kOperationTimeoutMs)) return 0;
+        if (room == 0 || !deadline.allows(deadline.operationMs())) break;
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) break;
         DWORD want = kChunkSize;
         if (available > 0 && available < want) want = available;
         if (room < want) want = static_cast<DWORD>(room);
         DWORD got = 0;
-        if (!InternetReadFile(request, chunk, want, &got)) return 0;
+        if (!InternetReadFile(request, chunk, want, &got) || got == 0) break;
         bytes.append(chunk, got);
-        return got;
-    };
-    DWORD lastDispatch = GetTickCount();
-    DWORD last = readChunk();
-    while (last > 0) {
-        last = readChunk();
-        const DWORD now = GetTickCount();
-        if (last == 0 || now - lastDispatch >= kDispatchIntervalMs) {
-            dispatchPendingMessages();
-            lastDispatch = now;
-        }
     }
     return bytes;
 }
 
-}  // namespace
+// What a fetch's caller and its worker share; each holds one reference.
+class FetchJob {
+public:
+    FetchJob(std::string ansiUrl, DWORD boundMs) : url(std::move(ansiUrl)), deadline(boundMs) {}
+    void release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
 
-std::string GetSource(const std::string& url) {
+    const std::string url;  // in the ANSI code page
     const Deadline deadline;
-    const UniqueInternet session = openSession();
-    if (!session) return {};
-    const UniqueInternet request = openReport(session.get(), utf8ToAnsi(url), deadline);
-    if (!request) return {};
-    return ansiToUtf8(readBody(request.get(), deadline));
+    const UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::string body;  // UTF-8; the worker's until done is set
+    HMODULE module = nullptr;
+
+private:
+    LONG refs_ = 2;
+};
+
+struct ReleaseJob {
+    void operator()(FetchJob* job) const { job->release(); }
+};
+
+DWORD WINAPI fetchWorker(void* param) {
+    auto* job = static_cast<FetchJob*>(param);
+    const HMODULE module = job->module;
+    try {
+        const UniqueInternet session = openSession(job->deadline.operationMs());
+        UniqueInternet request;
+        if (session) request = openReport(session.get(), job->url, job->deadline);
+        if (request) job->body = ansiToUtf8(readBody(request.get(), job->deadline));
+    } catch (...) {
+        job->body.clear();  // out of memory: nothing
+    }
+    SetEvent(job->done.get());
+    job->release();
+    InterlockedDecrement(&g_workers);
+    FreeLibraryAndExitThread(module, 0);
 }
 
-// Each fetch opens and closes its own session: measured against a session
-// kept for reuse, that costs nothing (WinINet pools the connections itself),
-// so nothing is left to release.
-void releaseInternetSession() {}
+// The worker holds a reference on the module that holds its code from before
+// it starts until it exits, so that module stays loaded under it.
+bool startWorker(FetchJob* job) {
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&fetchWorker), &job->module))
+        return false;
+    InterlockedIncrement(&g_workers);
+    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, fetchWorker, job,
+                                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (thread) return true;
+    InterlockedDecrement(&g_workers);
+    FreeLibrary(job->module);
+    return false;
+}
+
+}  // namespace
+
+std::string GetSource(const std::string& url, unsigned long boundMs) {
+    auto* created = new FetchJob(utf8ToAnsi(url), boundMs);
+    if (!created->done || !startWorker(created)) {
+        delete created;
+        return {};
+    }
+    const std::unique_ptr<FetchJob, ReleaseJob> job(created);
+    if (!waitDispatchingMessages(job->done.get(), job->deadline.left())) return {};
+    return std::move(job->body);
+}
+
+long liveFetchWorkers() { return InterlockedCompareExchange(&g_workers, 0, 0); }
 
 }  // namespace tavri::win
