@@ -15,6 +15,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         case DLL_PROCESS_ATTACH:
             setThisModule(instance);
             return reserveThreadContextSlot() ? TRUE : FALSE;
+        case DLL_THREAD_DETACH:
+            endThreadContext();
+            return TRUE;
         case DLL_PROCESS_DETACH:
             // At process exit everything goes anyway; only a real unload
             // (FreeLibrary) frees the per-thread state.
@@ -33,7 +36,9 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    return canUnloadNow() ? S_OK : S_FALSE;
+    if (!canUnloadNow()) return S_FALSE;
+    releasePluginTypeInfo();
+    return S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return registerServer(); }
