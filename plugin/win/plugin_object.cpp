@@ -62,6 +62,10 @@ void setValue(VARIANT* result, const Value& value) {
 
 }  // namespace
 
+// Holds a reference to the object for the whole of a call that may dispatch
+// window messages: the host may release its last reference from one of them.
+using KeepAlive = ComPtr<_plugin>;
+
 PluginObject::PluginObject(ThreadContext& context, ComPtr<ITypeInfo> dispatchInfo,
                            ComPtr<ITypeInfo> vtableInfo)
     : context_(context),
@@ -137,6 +141,7 @@ HRESULT PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LC
 HRESULT PluginObject::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    const KeepAlive self(this);
     try {
         return invokeThroughTypeInfo(static_cast<_plugin*>(this), vtableInfo_.get(),
                                      member, flags, params, result, exception, argError);
@@ -203,6 +208,7 @@ HRESULT PluginObject::GetPublishTagInfo(LONG nTagIdx, BSTR* sName, BSTR* sValue,
 
 HRESULT PluginObject::ParseCommand(BSTR sCommand, BSTR, IDispatch*, BSTR* sResult,
                                    VARIANT_BOOL* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         VARIANT_BOOL& out = outSlot(result);
         InOutText text(sResult);
@@ -213,6 +219,7 @@ HRESULT PluginObject::ParseCommand(BSTR sCommand, BSTR, IDispatch*, BSTR* sResul
 }
 
 HRESULT PluginObject::ParseTag(BSTR sTag, IDispatch*, BSTR* sResult, VARIANT_BOOL* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         VARIANT_BOOL& out = outSlot(result);
         InOutText text(sResult);
@@ -223,6 +230,7 @@ HRESULT PluginObject::ParseTag(BSTR sTag, IDispatch*, BSTR* sResult, VARIANT_BOO
 }
 
 HRESULT PluginObject::reportValue(Value (tavri::plugin::*method)(), VARIANT* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         setEmpty(result);
         setValue(result, (core_.*method)());
