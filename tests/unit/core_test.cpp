@@ -69,6 +69,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     // for a connection that fails, so the fetch throws.
     std::string getSource(const std::string& url) override {
         note("get " + url);
+        if (duringGet) duringGet(++gets);
         const std::string body = bodies.empty() ? "" : bodies.front();
         if (bodies.size() > 1) bodies.pop_front();
         if (body == "!") throw std::runtime_error("connection reset");
@@ -101,6 +102,8 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::deque<std::string> bodies;
     Script user;                  // for the next showing
     std::function<void()> onBox;  // runs while a message box is up
+    std::function<void(int)> duringGet;  // runs during each fetch, with its number
+    int gets = 0;
     std::string failing;          // the key whose writes fail
     SettingsForm form{{*this, *this, *this, *this}};
     PluginServices services{form, *this, *this, *this, *this, "u="};
@@ -293,6 +296,7 @@ TEST(Tag, Scenarios) {
         std::deque<std::string> bodies;
         std::string log;
         Script user = nullptr;
+        int nestAt = 0;  // the fetch during which the tag is expanded again
     } const cases[] = {
         {"(!xTaVrI)",  // each fetch reads its own report: the right figure from each shows the order
          {report("", 0, 5000), report("", 1000, 0), report("Gold", 0, 0), report("", 1200, 0), report("", 0, 6000)},
@@ -308,6 +312,11 @@ TEST(Tag, Scenarios) {
          stored + "; " + prompt("save username=n; save password=q; ") + "; " + times(4, empty) + "; " +
              stats("Basic Upgrade", "1234", "3000", "-1234"),
          [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); }},
+        // Expanded again during its third fetch: each expansion ends with its own figures.
+        {"(!XTAVRI)", {report("", 0, 5000), report("", 1000, 0), report("", 0, 900), report("", 100, 0),
+                       report("In", 0, 0), report("", 200, 0), report("", 0, 900), report("Out", 0, 0), report("", 1200, 0), report("", 0, 6000)},
+         times(8, stored) + "; " + stats("In Upgrade", "200", "900", "800") + "; " + times(2, stored) + "; " +
+             stats("Out Upgrade", "1200", "6000", "4000"), nullptr, 3},
         // The last plan limit fails: line three stays empty.
         {"(!XTAVRI)", {good, good, good, good, ""},
          times(5, stored) + "; " + prompt() + "; " + stats("Basic Upgrade", "1234", "", "1766")},
@@ -316,7 +325,8 @@ TEST(Tag, Scenarios) {
         World w;
         w.bodies = c.bodies;
         w.user = c.user;
-        std::string result = "x";
+        std::string result = "x", nested;
+        w.duringGet = [&](int n) { if (n == c.nestAt) w.note(w.plug.ParseTag(c.tag, nested) ? nested : "?"); };
         w.note(outcome([&] { return w.plug.ParseTag(c.tag, result) ? result : "not ours " + result; }));
         EXPECT_EQ(w.log, c.log) << c.tag;
     }
