@@ -36,6 +36,8 @@ constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
 constexpr int kMaxRedirects = 5;
 constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
+constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
+constexpr size_t kMaxIdleWorkers = 4;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
@@ -170,21 +172,41 @@ public:
 
     const std::string url;  // in the ANSI code page
     const Deadline deadline;
-    const UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::string body;  // UTF-8; the worker's until done is set
-    HMODULE module = nullptr;
+    std::string body;                   // UTF-8; the worker's until finished is set
+    std::atomic<bool> finished{false};
 
 private:
     LONG refs_ = 2;
 };
 
-struct ReleaseJob {
-    void operator()(FetchJob* job) const { job->release(); }
+// A worker thread runs one job after another: after each it waits a short
+// while for the next before it ends. Starting a thread costs more than a
+// loopback fetch under Wine, and a tag expansion fetches five times in a row.
+// The thread holds one reference and so does the caller of its current job,
+// which waits on `done`: set after every job, so a caller that finds it set
+// checks that its own job has finished.
+class Worker {
+public:
+    void addRef() { InterlockedIncrement(&refs_); }
+    void release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
+
+    const UniqueKernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    const UniqueKernelHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    FetchJob* job = nullptr;  // the next one, set before wake
+    HMODULE module = nullptr;
+
+private:
+    LONG refs_ = 1;
 };
 
-DWORD WINAPI fetchWorker(void* param) {
-    auto* job = static_cast<FetchJob*>(param);
-    const HMODULE module = job->module;
+template <typename T>
+struct Releaser {
+    void operator()(T* p) const { p->release(); }
+};
+
+void runJob(Worker* self, FetchJob* job) {
     try {
         const UniqueInternet session = openSession(job->deadline.operationMs());
         UniqueInternet request;
@@ -193,37 +215,118 @@ DWORD WINAPI fetchWorker(void* param) {
     } catch (...) {
         job->body.clear();  // out of memory: nothing
     }
-    SetEvent(job->done.get());
+    job->finished.store(true, std::memory_order_release);
     job->release();
+    SetEvent(self->done.get());
+}
+
+// The workers waiting for a job. Held only to push or pop; a waiter sleeps
+// rather than spins, so a holder of lower priority finishes.
+class IdleWorkers {
+public:
+    Worker* take() {
+        const Lock lock(busy_);
+        return count_ ? slots_[--count_] : nullptr;
+    }
+    bool park(Worker* worker) {
+        const Lock lock(busy_);
+        if (count_ == kMaxIdleWorkers) return false;
+        slots_[count_++] = worker;
+        return true;
+    }
+    // False when a caller has taken it meanwhile.
+    bool leave(Worker* worker) {
+        const Lock lock(busy_);
+        Worker** end = slots_ + count_;
+        Worker** found = std::find(slots_, end, worker);
+        if (found == end) return false;
+        std::copy(found + 1, end, found);
+        --count_;
+        return true;
+    }
+
+private:
+    class Lock {
+    public:
+        explicit Lock(LONG& busy) : busy_(busy) {
+            while (InterlockedExchange(&busy_, 1) != 0) Sleep(0);
+        }
+        ~Lock() { InterlockedExchange(&busy_, 0); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        LONG& busy_;
+    };
+    LONG busy_ = 0;
+    size_t count_ = 0;
+    Worker* slots_[kMaxIdleWorkers] = {};
+};
+
+IdleWorkers g_idle;
+
+// The worker's next job, or null when none came within kIdleMs.
+FetchJob* nextJob(Worker* self) {
+    self->job = nullptr;
+    if (!g_idle.park(self)) return nullptr;
+    if (WaitForSingleObject(self->wake.get(), kIdleMs) != WAIT_OBJECT_0) {
+        if (g_idle.leave(self)) return nullptr;
+        // A caller took it just as the wait ended: its job is on the way.
+        WaitForSingleObject(self->wake.get(), INFINITE);
+    }
+    return self->job;
+}
+
+DWORD WINAPI workerMain(void* param) {
+    auto* self = static_cast<Worker*>(param);
+    const HMODULE module = self->module;
+    for (FetchJob* job = self->job; job; job = nextJob(self)) runJob(self, job);
+    self->release();
     InterlockedDecrement(&g_workers);
     FreeLibraryAndExitThread(module, 0);
 }
 
-// The worker holds a reference on the module that holds its code from before
-// it starts until it exits, so that module stays loaded under it.
-bool startWorker(FetchJob* job) {
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&fetchWorker), &job->module))
-        return false;
+// Hands job to an idle worker, or to a new one; the worker comes with a
+// reference for the caller. A worker holds a reference on the module that
+// holds its code from before it starts until it exits, so that module stays
+// loaded under it.
+Worker* startJob(FetchJob* job) {
+    if (Worker* idle = g_idle.take()) {
+        idle->addRef();
+        idle->job = job;
+        SetEvent(idle->wake.get());
+        return idle;
+    }
+    std::unique_ptr<Worker, Releaser<Worker>> worker(new Worker);
+    worker->job = job;
+    if (!worker->wake || !worker->done ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
+        return nullptr;
+    worker->addRef();
     InterlockedIncrement(&g_workers);
-    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, fetchWorker, job,
-                                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-    if (thread) return true;
+    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, workerMain,
+                                                 worker.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                                 nullptr));
+    if (thread) return worker.release();
     InterlockedDecrement(&g_workers);
-    FreeLibrary(job->module);
-    return false;
+    FreeLibrary(worker->module);
+    worker->release();  // the thread's
+    return nullptr;
 }
 
 }  // namespace
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
     auto* created = new FetchJob(utf8ToAnsi(url), boundMs);
-    if (!created->done || !startWorker(created)) {
+    Worker* const started = startJob(created);
+    if (!started) {
         delete created;
         return {};
     }
-    const std::unique_ptr<FetchJob, ReleaseJob> job(created);
-    if (!waitDispatchingMessages(job->done.get(), job->deadline.left())) return {};
+    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created);
+    const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
+    if (!waitDispatchingMessages(worker->done.get(), job->finished, job->deadline.left())) return {};
     return std::move(job->body);
 }
 

@@ -2,7 +2,7 @@
 
 namespace tavri::win {
 
-bool waitDispatchingMessages(HANDLE event, DWORD timeoutMs) {
+bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     const auto left = [&]() -> DWORD {
         const DWORD spent = GetTickCount() - start;  // right across the tick count's wrap
@@ -12,9 +12,11 @@ bool waitDispatchingMessages(HANDLE event, DWORD timeoutMs) {
     WPARAM quitCode = 0;
     // MWMO_INPUTAVAILABLE: input already in the queue wakes the wait too, not
     // only input that arrived since the queue was last looked at.
-    while (MsgWaitForMultipleObjectsEx(1, &event, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-               WAIT_OBJECT_0 + 1 &&
-           left() > 0) {
+    while (!done.load(std::memory_order_acquire)) {
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &event, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) continue;
+        if (woken != WAIT_OBJECT_0 + 1 || left() == 0) break;
         MSG msg;
         while (left() > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -29,7 +31,7 @@ bool waitDispatchingMessages(HANDLE event, DWORD timeoutMs) {
         }
     }
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
-    return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    return done.load(std::memory_order_acquire);
 }
 
 }  // namespace tavri::win

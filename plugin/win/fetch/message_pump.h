@@ -1,12 +1,16 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 namespace tavri::win {
 
-// Waits until event is set or timeoutMs have passed, dispatching the calling
+// Waits until done is true or timeoutMs have passed, dispatching the calling
 // thread's window messages meanwhile: a message sent or posted to the thread
-// is handled as soon as it arrives. A WM_QUIT met on the way is put back for
-// the thread's own message loop when the wait ends. True when event was set.
-bool waitDispatchingMessages(HANDLE event, DWORD timeoutMs);
+// is handled as soon as it arrives. Whoever sets done sets event (an
+// auto-reset one) after it; event may also be set for other reasons. A
+// WM_QUIT met on the way is put back for the thread's own message loop when
+// the wait ends. Returns done.
+bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD timeoutMs);
 
 }  // namespace tavri::win
