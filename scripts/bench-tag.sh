@@ -20,7 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
 
 if [ "${1:-}" != "--inside-wine" ]; then
-  exec "$root/tests/wine/run.sh" --timeout 1800 --script "$0" --inside-wine "$@"
+  exec timeout -k 5 1800 "$0" --inside-wine "$@"
 fi
 shift
 
@@ -42,9 +42,12 @@ port=${TAVRI_TAG_PORT:-47443}
 work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 winpath() { winepath -w "$1" 2>/dev/null; }
 
+# Not tests/wine/run.sh: its report server would hold the plug-in's port.
 source "$root/scripts/wine-harness.sh"
+tavri_wine_start || exit 1
 settings=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"
+trap '_tavri_restore_stored_settings; tavri_wine_stop' EXIT
 
 wine regsvr32 /s "$(winpath "$bin/Tavri.dll")" || { echo "bench-tag: regsvr32 Tavri.dll failed" >&2; exit 1; }
 wine reg add "$settings" /v username /d bench /f >/dev/null 2>&1
