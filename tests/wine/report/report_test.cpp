@@ -145,7 +145,7 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
     }
 }
 
-// 200 fetches from 40 threads, whose TLS handshakes the server holds for 2 s
+// 200 fetches from 100 threads, whose TLS handshakes the server holds for 2 s
 // and then drops: each caller stops waiting at its bound, and once the server
 // has let go, every worker has ended and closed what it opened.
 TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
@@ -169,9 +169,9 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     std::atomic<int> late{0};
     {
         std::deque<Background> callers;
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < 100; ++i)
             callers.emplace_back([&] {
-                for (int j = 0; j < 5; ++j) {
+                for (int j = 0; j < 2; ++j) {
                     const DWORD start = GetTickCount();
                     late += !GetSource(reportUrl("agent", "pw", "silent"), 500).empty() || GetTickCount() - start > 700;
                 }
