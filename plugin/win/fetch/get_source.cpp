@@ -20,6 +20,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -220,8 +221,8 @@ void runJob(Worker* self, FetchJob* job) {
     SetEvent(self->done.get());
 }
 
-// The workers waiting for a job. Held only to push or pop; a waiter sleeps
-// rather than spins, so a holder of lower priority finishes.
+// The workers waiting for a job. The lock is held only to push or pop; a
+// waiter gives up its processor rather than spins.
 class IdleWorkers {
 public:
     Worker* take() {
@@ -318,13 +319,10 @@ Worker* startJob(FetchJob* job) {
 }  // namespace
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
-    auto* created = new FetchJob(utf8ToAnsi(url), boundMs);
-    Worker* const started = startJob(created);
-    if (!started) {
-        delete created;
-        return {};
-    }
-    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created);
+    auto created = std::make_unique<FetchJob>(utf8ToAnsi(url), boundMs);
+    Worker* const started = startJob(created.get());
+    if (!started) return {};
+    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
     const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
     if (!waitDispatchingMessages(worker->done.get(), job->finished, job->deadline.left())) return {};
     return std::move(job->body);
