@@ -43,6 +43,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         else if (name == "--http-port") o.httpPort = parsePort(value(), name);
         else if (name == "--untrusted-port") o.untrustedPort = parsePort(value(), name);
         else if (name == "--silent-port") o.silentPort = parsePort(value(), name);
+        else if (name == "--silent-hold-ms") o.silentHoldMs = static_cast<int>(parseNumber(value(), name));
         else if (name == "--bind") o.bind = value();
         else if (name == "--cert") o.certFile = value();
         else if (name == "--key") o.keyFile = value();
@@ -71,6 +72,9 @@ usage: reportserver --cert PEM --key PEM [options]
   --untrusted-port N  also answer HTTPS here with --untrusted-cert/-key, a
                       certificate the client does not trust (0: a free one)
   --silent-port N     also accept connections here and never start TLS
+  --silent-hold-ms N  close such a connection (and one of --stall-handshake)
+                      once the client has sent nothing for N ms; without
+                      it, only the client ends it
   --accounts FILE     accounts: one a line,
                       USER<TAB>PASSWORD[<TAB>--SWITCH[=VALUE]...]<TAB>BODY...
                       (the account's own switches; its n-th report request

@@ -27,6 +27,7 @@ struct Options {
     int httpPort = -1;            // plain-http listener, -1: none
     int untrustedPort = -1;       // TLS with --untrusted-cert, -1: none
     int silentPort = -1;          // accepts and never speaks TLS, -1: none
+    int silentHoldMs = 0;         // silent connections close after this quiet time, 0: never
     std::string certFile;
     std::string keyFile;
     std::string untrustedCertFile;

@@ -144,7 +144,10 @@ SSL_CTX* tlsContext(const std::string& certFile, const std::string& keyFile) {
 }  // namespace
 
 Server::Server(const Options& options, Responder& responder, RequestLog& log)
-    : responder_(responder), log_(log), stallHandshake_(options.stallHandshake) {
+    : responder_(responder),
+      log_(log),
+      stallHandshake_(options.stallHandshake),
+      silentHoldMs_(options.silentHoldMs) {
     tls_ = tlsContext(options.certFile, options.keyFile);
     if (options.untrustedPort >= 0)
         untrustedTls_ = tlsContext(options.untrustedCertFile, options.untrustedKeyFile);
@@ -194,8 +197,15 @@ void Server::run() {
 
 void Server::serve(int fd, Kind kind) {
     if (kind == Kind::Silent || (kind == Kind::Https && stallHandshake_)) {
+        if (silentHoldMs_ > 0) {
+            const timeval quiet{silentHoldMs_ / 1000, silentHoldMs_ % 1000 * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &quiet, sizeof quiet);
+        }
         Connection silent(fd, nullptr);
-        waitForEnd(silent);
+        char buf[4096];
+        long n;
+        do n = silent.read(buf, sizeof buf);
+        while (n > 0 || (n == Connection::kTimedOut && silentHoldMs_ == 0));
         return;
     }
     const bool tls = kind != Kind::Http;

@@ -42,6 +42,7 @@ private:
     SSL_CTX* tls_ = nullptr;
     SSL_CTX* untrustedTls_ = nullptr;
     bool stallHandshake_ = false;
+    int silentHoldMs_ = 0;
     std::vector<Listener> listeners_;
 };
 

@@ -2,11 +2,11 @@
 # Benchmarks of the statistics tag under Wine, against the report server
 # stand-in on the port the plug-in is built for (47443), serving one report:
 #   1. one expansion of "(!XTAVRI)" against five plain WinINet fetches of the
-#      same report, interleaved in the same run (target ratio <= 1.1), with one
+#      same report, interleaved in the same run (target ratio <= 1.25), with one
 #      plain fetch's time and the TCP connections five plain fetches and one
 #      expansion open (1 when connections are kept alive, 5 when not); then
 #      the same against a server that takes --delay-ms to answer, as a
-#      provider across the internet does
+#      provider across the internet does (target ratio <= 1.02)
 #   2. the soak: COUNT expansions in one host process, with its handle count
 #      and private bytes from start to end
 #
@@ -14,13 +14,13 @@
 #                        [--soak-only] [--max-growth HANDLES KIB]
 # --max-growth makes the soak fail (exit 3) when it grows more than that.
 # Needs both builds (scripts/build.sh). Exit status 0 when every target is
-# met (the ratio is judged against the server that answers at once).
+# met.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
 
 if [ "${1:-}" != "--inside-wine" ]; then
-  exec "$root/tests/wine/run.sh" --timeout 1800 --script "$0" --inside-wine "$@"
+  exec timeout -k 5 1800 "$0" --inside-wine "$@"
 fi
 shift
 
@@ -42,9 +42,12 @@ port=${TAVRI_TAG_PORT:-47443}
 work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 winpath() { winepath -w "$1" 2>/dev/null; }
 
+# Not tests/wine/run.sh: its report server would hold the plug-in's port.
 source "$root/scripts/wine-harness.sh"
+tavri_wine_start || exit 1
 settings=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"
+trap '_tavri_restore_stored_settings; tavri_wine_stop' EXIT
 
 wine regsvr32 /s "$(winpath "$bin/Tavri.dll")" || { echo "bench-tag: regsvr32 Tavri.dll failed" >&2; exit 1; }
 wine reg add "$settings" /v username /d bench /f >/dev/null 2>&1
@@ -101,9 +104,8 @@ if [ -n "$compare" ]; then
   if [ "$delay" -gt 0 ]; then
     echo "the same against a server that takes $delay ms to answer each request:"
     server_args=(--delay-ms "$delay")
-    with_server wine "$bin/tag_bench.exe" compare "$url" $((rounds / 2)) >"$work/delayed.txt"
-    grep -v '^statistics tag\|target' "$work/delayed.txt"
-    sed -n 's/^  ratio expansion \/ baseline */  ratio expansion \/ baseline     /p' "$work/delayed.txt" | sed 's/ (target.*//'
+    with_server wine "$bin/tag_bench.exe" compare "$url" $((rounds / 2)) 1.02 >"$work/delayed.txt" || rc=$?
+    grep -v '^statistics tag' "$work/delayed.txt"
     echo
   fi
 fi

@@ -47,8 +47,18 @@ void SettingsForm::onSave() {
     const std::shared_ptr<SettingsWindow> form = current_;
     if (!form) return;
     try {
+        const std::string previousName = services_.store.read(kUsernameKey);
         services_.store.write(kUsernameKey, form->accountName());
-        services_.store.write(kPasswordKey, form->password());
+        try {
+            services_.store.write(kPasswordKey, form->password());
+        } catch (...) {
+            // Never the new account name with the old password.
+            try {
+                services_.store.write(kUsernameKey, previousName);
+            } catch (...) {
+            }
+            throw;
+        }
     } catch (const std::exception& e) {
         // Keep the window open with what the user typed, so nothing is lost.
         services_.messages.show(std::string("The settings could not be saved: ") + e.what(),

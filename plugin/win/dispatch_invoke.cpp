@@ -2,7 +2,10 @@
 
 #include <oleauto.h>
 
+#include <deque>
 #include <vector>
+
+#include "handles.h"
 
 namespace tavri::win {
 namespace {
@@ -75,8 +78,16 @@ HRESULT invokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         return DispInvoke(instance, info, member, flags, params, result, exception, argError);
 
     // Shallow copies: the typed references point into the caller's variants,
-    // which stay owned by the caller.
+    // which stay owned by the caller. A variant of another type is converted
+    // into a copy of its own, so a call refused for a later argument leaves
+    // the caller's variants as they were; the copies go back to the caller
+    // once the method has run.
     std::vector<VARIANTARG> args(params->rgvarg, params->rgvarg + params->cArgs);
+    struct Converted {
+        VARIANT* caller;
+        UniqueVariant copy;
+    };
+    std::deque<Converted> converted;  // grows without moving: typed references point into it
     for (UINT i = 0; i < params->cArgs; ++i) {
         if (!isVariantReference(args[i])) continue;
         const int position = parameterOf(*params, i);
@@ -89,16 +100,27 @@ HRESULT invokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         }
         if (!isScalarReference(type)) continue;
         const VARTYPE wanted = type.lptdesc->vt;
-        if (V_VT(inner) != wanted && FAILED(VariantChangeType(inner, inner, 0, wanted))) {
-            if (argError) *argError = i;
-            return DISP_E_TYPEMISMATCH;
+        if (V_VT(inner) != wanted) {
+            UniqueVariant& copy = converted.emplace_back(inner).copy;
+            if (FAILED(VariantChangeType(copy.get(), inner, 0, wanted))) {
+                if (argError) *argError = i;
+                return DISP_E_TYPEMISMATCH;
+            }
+            inner = copy.get();
         }
         V_VT(&args[i]) = static_cast<VARTYPE>(VT_BYREF | wanted);
         V_BYREF(&args[i]) = &V_I4(inner);  // the value union, whatever its type
     }
     DISPPARAMS typed = *params;
     typed.rgvarg = args.data();
-    return DispInvoke(instance, info, member, flags, &typed, result, exception, argError);
+    const HRESULT hr = DispInvoke(instance, info, member, flags, &typed, result, exception, argError);
+    if (SUCCEEDED(hr) || hr == DISP_E_EXCEPTION)
+        for (auto& [caller, copy] : converted) {
+            VariantClear(caller);
+            *caller = *copy.get();
+            V_VT(copy.get()) = VT_EMPTY;  // now the caller's
+        }
+    return hr;
 }
 
 }  // namespace tavri::win

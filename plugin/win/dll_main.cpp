@@ -4,7 +4,6 @@
 
 #include "TavriPlugin_h.h"
 #include "class_factory.h"
-#include "fetch/get_source.h"
 #include "module.h"
 #include "registration.h"
 #include "thread_context.h"
@@ -16,6 +15,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         case DLL_PROCESS_ATTACH:
             setThisModule(instance);
             return reserveThreadContextSlot() ? TRUE : FALSE;
+        case DLL_THREAD_DETACH:
+            endThreadContext();
+            return TRUE;
         case DLL_PROCESS_DETACH:
             // At process exit everything goes anyway; only a real unload
             // (FreeLibrary) frees the per-thread state.
@@ -35,7 +37,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     if (!canUnloadNow()) return S_FALSE;
-    releaseInternetSession();
+    releasePluginTypeInfo();
     return S_OK;
 }
 

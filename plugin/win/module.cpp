@@ -1,5 +1,6 @@
 #include "module.h"
 
+#include "fetch/get_source.h"
 #include "frmsett.h"
 
 namespace tavri::win {
@@ -38,7 +39,8 @@ void lockServer(bool lock) {
 
 bool canUnloadNow() {
     return InterlockedCompareExchange(&g_objects, 0, 0) == 0 &&
-           InterlockedCompareExchange(&g_locks, 0, 0) == 0 && liveSettingsWindows() == 0;
+           InterlockedCompareExchange(&g_locks, 0, 0) == 0 && liveSettingsWindows() == 0 &&
+           liveFetchWorkers() == 0;
 }
 
 }  // namespace tavri::win

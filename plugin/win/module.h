@@ -16,7 +16,8 @@ std::wstring thisModulePath();
 void objectCreated();
 void objectDestroyed();
 void lockServer(bool lock);
-// True when nothing the server handed out or shows is alive.
+// True when nothing the server handed out or shows is alive, and no fetch
+// worker runs.
 bool canUnloadNow();
 
 }  // namespace tavri::win

@@ -62,18 +62,33 @@ void setValue(VARIANT* result, const Value& value) {
 
 }  // namespace
 
-PluginObject::PluginObject(ThreadContext& context)
-    : context_(context), core_(context.services()) {
+// Holds a reference to the object for the whole of a call that may dispatch
+// window messages: the host may release its last reference from one of them.
+using KeepAlive = ComPtr<_plugin>;
+
+PluginObject::PluginObject(ThreadContext& context, ComPtr<ITypeInfo> dispatchInfo,
+                           ComPtr<ITypeInfo> vtableInfo)
+    : context_(context),
+      dispatchInfo_(std::move(dispatchInfo)),
+      vtableInfo_(std::move(vtableInfo)),
+      core_(context.services()) {
+    context_.addRef();
     objectCreated();
 }
 
-PluginObject::~PluginObject() { objectDestroyed(); }
+PluginObject::~PluginObject() {
+    context_.release();
+    objectDestroyed();
+}
 
 HRESULT PluginObject::create(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     PluginObject* created = nullptr;
-    const HRESULT hr = guarded([&] { created = new PluginObject(ThreadContext::current()); });
+    const HRESULT hr = guarded([&] {
+        const PluginTypeInfo& info = pluginTypeInfo();
+        created = new PluginObject(ThreadContext::current(), info.dispatch, info.vtable);
+    });
     if (FAILED(hr)) return hr;
     const HRESULT qi = created->QueryInterface(riid, object);
     created->Release();
@@ -112,7 +127,7 @@ HRESULT PluginObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    *info = context_.dispatchTypeInfo();
+    *info = dispatchInfo_.get();
     (*info)->AddRef();
     return S_OK;
 }
@@ -120,14 +135,15 @@ HRESULT PluginObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 HRESULT PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                     DISPID* ids) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    return DispGetIDsOfNames(context_.vtableTypeInfo(), names, count, ids);
+    return DispGetIDsOfNames(vtableInfo_.get(), names, count, ids);
 }
 
 HRESULT PluginObject::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    const KeepAlive self(this);
     try {
-        return invokeThroughTypeInfo(static_cast<_plugin*>(this), context_.vtableTypeInfo(),
+        return invokeThroughTypeInfo(static_cast<_plugin*>(this), vtableInfo_.get(),
                                      member, flags, params, result, exception, argError);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -192,6 +208,7 @@ HRESULT PluginObject::GetPublishTagInfo(LONG nTagIdx, BSTR* sName, BSTR* sValue,
 
 HRESULT PluginObject::ParseCommand(BSTR sCommand, BSTR, IDispatch*, BSTR* sResult,
                                    VARIANT_BOOL* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         VARIANT_BOOL& out = outSlot(result);
         InOutText text(sResult);
@@ -202,6 +219,7 @@ HRESULT PluginObject::ParseCommand(BSTR sCommand, BSTR, IDispatch*, BSTR* sResul
 }
 
 HRESULT PluginObject::ParseTag(BSTR sTag, IDispatch*, BSTR* sResult, VARIANT_BOOL* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         VARIANT_BOOL& out = outSlot(result);
         InOutText text(sResult);
@@ -212,6 +230,7 @@ HRESULT PluginObject::ParseTag(BSTR sTag, IDispatch*, BSTR* sResult, VARIANT_BOO
 }
 
 HRESULT PluginObject::reportValue(Value (tavri::plugin::*method)(), VARIANT* result) {
+    const KeepAlive self(this);
     return guarded([&] {
         setEmpty(result);
         setValue(result, (core_.*method)());

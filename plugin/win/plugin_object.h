@@ -2,6 +2,7 @@
 // The COM object of class `plugin`: the dual interface _plugin over the
 // core's tavri::plugin, with automation errors reported through IErrorInfo.
 #include "TavriPlugin_h.h"
+#include "handles.h"
 #include "plugin.h"
 
 namespace tavri::win {
@@ -51,12 +52,14 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
 private:
-    explicit PluginObject(ThreadContext& context);
+    PluginObject(ThreadContext& context, ComPtr<ITypeInfo> dispatchInfo,
+                 ComPtr<ITypeInfo> vtableInfo);
     ~PluginObject();
     HRESULT reportValue(Value (tavri::plugin::*method)(), VARIANT* result);
 
     LONG refs_ = 1;
-    ThreadContext& context_;
+    ThreadContext& context_;  // one reference, held for the object's life
+    const ComPtr<ITypeInfo> dispatchInfo_, vtableInfo_;
     tavri::plugin core_;
 };
 

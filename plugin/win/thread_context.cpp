@@ -2,6 +2,9 @@
 
 #include <oleauto.h>
 
+#include <atomic>
+#include <memory>
+
 #include "TavriPlugin_h.h"
 #include "com_error.h"
 #include "module.h"
@@ -11,10 +14,50 @@
 #endif
 
 namespace tavri::win {
+
+// One entry of the process's list of contexts, for unload. Entries are only
+// ever added, at the head, and freed at unload; a context that goes empties
+// its entry, and a new context takes the first empty one.
+struct ContextSlot {
+    std::atomic<ThreadContext*> context{nullptr};
+    ContextSlot* next = nullptr;
+};
+
 namespace {
 
-DWORD g_slot = TLS_OUT_OF_INDEXES;
-ThreadContext* g_contexts = nullptr;  // pushed lock-free, freed only at unload
+DWORD g_tls = TLS_OUT_OF_INDEXES;
+std::atomic<ContextSlot*> g_slots{nullptr};
+std::atomic<PluginTypeInfo*> g_typeInfo{nullptr};
+
+ContextSlot* claimSlot(ThreadContext* context) {
+    for (ContextSlot* s = g_slots.load(std::memory_order_acquire); s; s = s->next) {
+        ThreadContext* empty = nullptr;
+        if (s->context.compare_exchange_strong(empty, context, std::memory_order_acq_rel))
+            return s;
+    }
+    auto* slot = new ContextSlot;
+    slot->context.store(context, std::memory_order_relaxed);
+    slot->next = g_slots.load(std::memory_order_relaxed);
+    while (!g_slots.compare_exchange_weak(slot->next, slot, std::memory_order_release,
+                                          std::memory_order_relaxed)) {
+    }
+    return slot;
+}
+
+PluginTypeInfo loadTypeInfo() {
+    const std::wstring path = thisModulePath();
+    if (path.empty()) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
+    ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
+    PluginTypeInfo info;
+    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID__plugin, info.dispatch.put());
+    // The dual interface's dispatch description refers to its vtable one.
+    HREFTYPE vtableRef = 0;
+    if (SUCCEEDED(hr)) hr = info.dispatch->GetRefTypeOfImplType(-1, &vtableRef);
+    if (SUCCEEDED(hr)) hr = info.dispatch->GetRefTypeInfo(vtableRef, info.vtable.put());
+    if (FAILED(hr)) throw HresultError{hr};
+    return info;
+}
 
 }  // namespace
 
@@ -22,62 +65,74 @@ ThreadContext::ThreadContext()
     : form_(SettingsFormServices{store_, windows_, messages_, processes_}),
       services_{form_, messages_, reports_, numbers_, ansi_, reportUrlPrefix(TAVRI_PROVIDER_HOST)} {}
 
+ThreadContext::~ThreadContext() {
+    if (slot_) slot_->context.store(nullptr, std::memory_order_release);
+}
+
 ThreadContext& ThreadContext::current() {
-    if (g_slot == TLS_OUT_OF_INDEXES) throw HresultError{E_UNEXPECTED};
-    auto* context = static_cast<ThreadContext*>(TlsGetValue(g_slot));
+    if (g_tls == TLS_OUT_OF_INDEXES) throw HresultError{E_UNEXPECTED};
+    auto* context = static_cast<ThreadContext*>(TlsGetValue(g_tls));
     if (!context) {
         context = new ThreadContext();
-        if (!TlsSetValue(g_slot, context)) {
+        try {
+            context->slot_ = claimSlot(context);
+            if (!TlsSetValue(g_tls, context)) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
+        } catch (...) {
             delete context;
-            throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
+            throw;
         }
-        void* head;
-        do {
-            head = g_contexts;
-            context->next_ = static_cast<ThreadContext*>(head);
-        } while (InterlockedCompareExchangePointer(reinterpret_cast<void**>(&g_contexts), context,
-                                                   head) != head);
     }
     context->start();
     return *context;
 }
 
+void ThreadContext::release() {
+    if (InterlockedDecrement(&refs_) == 0) delete this;
+}
+
 void ThreadContext::start() {
-    if (!vtableInfo_) loadTypeInfo();
     if (!settingsLoaded_) {
         form_.LoadSettings();
         settingsLoaded_ = true;
     }
 }
 
-void ThreadContext::loadTypeInfo() {
-    const std::wstring path = thisModulePath();
-    if (path.empty()) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
-    ComPtr<ITypeLib> library;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
-    ComPtr<ITypeInfo> dispatch;
-    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID__plugin, dispatch.put());
-    // The dual interface's dispatch description refers to its vtable one.
-    HREFTYPE vtableRef = 0;
-    if (SUCCEEDED(hr)) hr = dispatch->GetRefTypeOfImplType(-1, &vtableRef);
-    ComPtr<ITypeInfo> vtable;
-    if (SUCCEEDED(hr)) hr = dispatch->GetRefTypeInfo(vtableRef, vtable.put());
-    if (FAILED(hr)) throw HresultError{hr};
-    dispatchInfo_ = std::move(dispatch);
-    vtableInfo_ = std::move(vtable);
+const PluginTypeInfo& pluginTypeInfo() {
+    if (const PluginTypeInfo* loaded = g_typeInfo.load(std::memory_order_acquire)) return *loaded;
+    auto fresh = std::make_unique<PluginTypeInfo>(loadTypeInfo());
+    PluginTypeInfo* first = nullptr;
+    if (g_typeInfo.compare_exchange_strong(first, fresh.get(), std::memory_order_acq_rel))
+        return *fresh.release();
+    return *first;  // another thread loaded it meanwhile; ours goes
 }
 
+void releasePluginTypeInfo() { delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel); }
+
 bool reserveThreadContextSlot() {
-    g_slot = TlsAlloc();
-    return g_slot != TLS_OUT_OF_INDEXES;
+    g_tls = TlsAlloc();
+    return g_tls != TLS_OUT_OF_INDEXES;
+}
+
+// Under the loader lock, on the ending thread: the context's settings window
+// belongs to this thread and may be destroyed here; nothing is released
+// through COM (objects hold their type information themselves).
+void endThreadContext() {
+    if (g_tls == TLS_OUT_OF_INDEXES) return;
+    if (auto* context = static_cast<ThreadContext*>(TlsGetValue(g_tls))) {
+        TlsSetValue(g_tls, nullptr);
+        context->release();
+    }
 }
 
 void releaseThreadContexts() {
     // Only reached when the DLL is unloaded, which COM does only once no
-    // object, lock or settings window is left: the contexts are idle.
-    for (ThreadContext* c = g_contexts; c;) delete std::exchange(c, c->next_);
-    g_contexts = nullptr;
-    if (g_slot != TLS_OUT_OF_INDEXES) TlsFree(std::exchange(g_slot, TLS_OUT_OF_INDEXES));
+    // object, lock, settings window or fetch worker is left: the contexts
+    // left belong to threads that still run and are idle.
+    for (ContextSlot* s = g_slots.exchange(nullptr); s;) {
+        delete s->context.exchange(nullptr);
+        delete std::exchange(s, s->next);
+    }
+    if (g_tls != TLS_OUT_OF_INDEXES) TlsFree(std::exchange(g_tls, TLS_OUT_OF_INDEXES));
 }
 
 }  // namespace tavri::win

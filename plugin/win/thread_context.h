@@ -1,12 +1,12 @@
 #pragma once
-// Everything the plug-in objects of one thread share: the platform adapters,
-// the settings form and the type information used for dispatch. Created on
-// the first object creation on a thread, which also runs the component's
-// start-up routine (LoadSettings) before that object is handed out.
+// Everything the plug-in objects of one thread share: the platform adapters
+// and the settings form. Created on the first object creation on a thread,
+// which also runs the component's start-up routine (LoadSettings) before that
+// object is handed out. The thread holds one reference and every object one;
+// it goes with the last of them, so a thread that ends leaves nothing behind
+// once its objects are gone.
 #include <windows.h>
 #include <oaidl.h>
-
-#include <string>
 
 #include "fetch/get_source.h"
 #include "frmsett/frmsett.h"
@@ -21,25 +21,25 @@
 
 namespace tavri::win {
 
+struct ContextSlot;
+
 class ThreadContext {
 public:
     // The calling thread's context, started. Throws what the start-up throws
     // (HresultError, AutomationError); a failed start-up runs again next time.
     static ThreadContext& current();
 
+    void addRef() { InterlockedIncrement(&refs_); }
+    void release();
     PluginServices& services() { return services_; }
-    // _plugin as the dispatch interface (what clients get from GetTypeInfo)
-    // and as the vtable interface (what DispInvoke calls through).
-    ITypeInfo* dispatchTypeInfo() const { return dispatchInfo_.get(); }
-    ITypeInfo* vtableTypeInfo() const { return vtableInfo_.get(); }
 
     ThreadContext(const ThreadContext&) = delete;
     ThreadContext& operator=(const ThreadContext&) = delete;
 
 private:
     ThreadContext();
+    ~ThreadContext();
     void start();
-    void loadTypeInfo();
 
     RegistrySettingsStore store_;
     FrmsettFactory windows_;
@@ -50,17 +50,29 @@ private:
     Win32AnsiCodec ansi_;
     SettingsForm form_;
     PluginServices services_;
-    ComPtr<ITypeInfo> dispatchInfo_;
-    ComPtr<ITypeInfo> vtableInfo_;
     bool settingsLoaded_ = false;
-    ThreadContext* next_ = nullptr;  // every context of the process, for unload
+    LONG refs_ = 1;
+    ContextSlot* slot_ = nullptr;  // where the process's list of contexts holds this one
 
     friend void releaseThreadContexts();
 };
 
-// DllMain: reserve the per-thread slot on load; free the contexts when the
-// DLL is unloaded while the process goes on.
+// _plugin's type information, loaded once for the process: as the dispatch
+// interface (what clients get from GetTypeInfo) and as the vtable interface
+// (what DispInvoke calls through). Throws HresultError.
+struct PluginTypeInfo {
+    ComPtr<ITypeInfo> dispatch, vtable;
+};
+const PluginTypeInfo& pluginTypeInfo();
+// Releases it once nothing uses it (DllCanUnloadNow). Never under the loader
+// lock: at process exit it is left to the system.
+void releasePluginTypeInfo();
+
+// DllMain: reserve the per-thread slot on load; let go of the ending thread's
+// context; free every context when the DLL is unloaded while the process
+// goes on. None of them calls into COM.
 bool reserveThreadContextSlot();
+void endThreadContext();
 void releaseThreadContexts();
 
 }  // namespace tavri::win

@@ -54,7 +54,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::string read(std::string_view key) override { return stored[std::string(key)]; }
     void write(std::string_view key, std::string_view value) override {
         note("save " + std::string(key) + "=" + std::string(value));
-        if (failWrites) throw AutomationError(75, "disk full");
+        if (key == failing) throw AutomationError(75, "disk full");
         stored[std::string(key)] = value;
     }
     std::unique_ptr<SettingsWindow> create(SettingsWindowEvents& events) override {
@@ -69,6 +69,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     // for a connection that fails, so the fetch throws.
     std::string getSource(const std::string& url) override {
         note("get " + url);
+        if (duringGet) duringGet(++gets);
         const std::string body = bodies.empty() ? "" : bodies.front();
         if (bodies.size() > 1) bodies.pop_front();
         if (body == "!") throw std::runtime_error("connection reset");
@@ -101,7 +102,9 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::deque<std::string> bodies;
     Script user;                  // for the next showing
     std::function<void()> onBox;  // runs while a message box is up
-    bool failWrites = false;
+    std::function<void(int)> duringGet;  // runs during each fetch, with its number
+    int gets = 0;
+    std::string failing;          // the key whose writes fail
     SettingsForm form{{*this, *this, *this, *this}};
     PluginServices services{form, *this, *this, *this, *this, "u="};
     plugin plug{services};
@@ -201,11 +204,15 @@ TEST(Protocol, SettingsCommand) {
          "show s,t; save username=n; save password=q; close; destroy; result ''"},
         {"/xtavrisett",  // the form stays open with what was typed
          [](FakeWindow& f) {
-             f.w.failWrites = true, f.name = "n", f.events.onSave();
+             f.w.failing = "username", f.name = "n", f.events.onSave();
              f.w.note("still " + f.name), f.events.onCloseBox();
          },
          "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk full; "
          "still n; close; destroy; result ''"},
+        {"/xtavrisett",  // the account name goes back when the password cannot follow it
+         [](FakeWindow& f) { f.w.failing = "password", f.name = "n", f.events.onSave(), f.events.onCloseBox(); },
+         "show s,t; save username=n; save password=t; save username=s; box W Tavri Plugin: The settings could "
+         "not be saved: disk full; close; destroy; result ''"},
         {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
          "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
         {"/xtavrisett ", nullptr, "not ours 'x'"}, {"xtavrisett", nullptr, "not ours 'x'"},
@@ -289,6 +296,7 @@ TEST(Tag, Scenarios) {
         std::deque<std::string> bodies;
         std::string log;
         Script user = nullptr;
+        int nestAt = 0;  // the fetch during which the tag is expanded again
     } const cases[] = {
         {"(!xTaVrI)",  // each fetch reads its own report: the right figure from each shows the order
          {report("", 0, 5000), report("", 1000, 0), report("Gold", 0, 0), report("", 1200, 0), report("", 0, 6000)},
@@ -304,6 +312,11 @@ TEST(Tag, Scenarios) {
          stored + "; " + prompt("save username=n; save password=q; ") + "; " + times(4, empty) + "; " +
              stats("Basic Upgrade", "1234", "3000", "-1234"),
          [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); }},
+        // Expanded again during its third fetch: each expansion ends with its own figures.
+        {"(!XTAVRI)", {report("", 0, 5000), report("", 1000, 0), report("", 0, 900), report("", 100, 0),
+                       report("In", 0, 0), report("", 200, 0), report("", 0, 900), report("Out", 0, 0), report("", 1200, 0), report("", 0, 6000)},
+         times(8, stored) + "; " + stats("In Upgrade", "200", "900", "800") + "; " + times(2, stored) + "; " +
+             stats("Out Upgrade", "1200", "6000", "4000"), nullptr, 3},
         // The last plan limit fails: line three stays empty.
         {"(!XTAVRI)", {good, good, good, good, ""},
          times(5, stored) + "; " + prompt() + "; " + stats("Basic Upgrade", "1234", "", "1766")},
@@ -312,7 +325,8 @@ TEST(Tag, Scenarios) {
         World w;
         w.bodies = c.bodies;
         w.user = c.user;
-        std::string result = "x";
+        std::string result = "x", nested;
+        w.duringGet = [&](int n) { if (n == c.nestAt) w.note(w.plug.ParseTag(c.tag, nested) ? nested : "?"); };
         w.note(outcome([&] { return w.plug.ParseTag(c.tag, result) ? result : "not ours " + result; }));
         EXPECT_EQ(w.log, c.log) << c.tag;
     }

@@ -6,7 +6,8 @@
 # registered, the stored settings kept and put back, and one report server
 # for the whole run on the port the build points at (47443), serving the
 # accounts of tests/wine/accounts.txt, with a plain-http port, a port with an
-# untrusted certificate and a port that never completes the TLS handshake.
+# untrusted certificate and a port that never completes the TLS handshake
+# (it drops a connection once the client has been quiet for 2 s).
 # The program finds them in TAVRI_HTTP_PORT, TAVRI_UNTRUSTED_PORT,
 # TAVRI_SILENT_PORT, TAVRI_CLOSED_PORT and TAVRI_SERVER_LOG (a Windows path).
 # A GoogleTest program passes only when it ran to its summary.
@@ -35,7 +36,7 @@ perl -e 'print "x", "\x82\xA0" x 5000, "usage=5MB\r\n"' >"$work/letters932.bin"
 cp "$here/accounts.txt" "$work/accounts.txt"
 
 certs=$REPORTSERVER_CERTS
-reportserver_start SERVER --port 47443 --http-port 0 --silent-port 0 --untrusted-port 0 \
+reportserver_start SERVER --port 47443 --http-port 0 --silent-port 0 --silent-hold-ms 2000 --untrusted-port 0 \
   --untrusted-cert "$certs/bad.pem" --untrusted-key "$certs/bad.key" \
   --accounts "$work/accounts.txt" --log "$work/requests.log" || exit 1
 touch "$work/requests.log"

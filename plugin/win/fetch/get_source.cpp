@@ -1,16 +1,28 @@
 // GetSource: the HTTPS fetch of the usage report through WinINet.
 //
-// Beyond the plain open-read-close, every fetch is bounded: it ends within
-// kFetchBoundMs however the server behaves, and it keeps at most
-// kMaxReportBytes. It never shows WinINet dialogs, never accepts a
-// certificate WinINet rejects, and never follows a redirect away from https
-// (the credentials travel in the query).
+// Beyond the plain open-read-close, every fetch is bounded: it ends within its
+// bound however the server behaves, and it keeps at most kMaxReportBytes. It
+// never shows WinINet dialogs, never accepts a certificate WinINet rejects,
+// and never follows a redirect away from https (the credentials travel in
+// the query).
+//
+// The fetch itself runs on a worker thread, so the caller's thread goes on
+// answering its window messages through the connection, the TLS handshake and
+// the wait for the answer. The worker keeps within the bound through
+// WinINet's timeouts where they hold; where they do not (Wine's TLS handshake
+// ignores them, and closing the handles does not end it either), the caller
+// stops waiting at the bound and the worker finishes on its own later. So the
+// worker owns everything it touches: the job is reference-counted, and the
+// worker holds a reference on the module until it exits.
 #include "get_source.h"
 
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 
 #include "ansi_text.h"
 #include "handles.h"
@@ -23,53 +35,54 @@ constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .N
 constexpr DWORD kChunkSize = 256;
 constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
-constexpr DWORD kFetchBoundMs = 20000;
 constexpr int kMaxRedirects = 5;
-// Pending window messages are dispatched between reads at most this often
-// (and always after the last read): a check of the queue costs more than a
-// 256-byte read of buffered data, so checking after every read would make a
-// large report several times slower to fetch.
-constexpr DWORD kDispatchIntervalMs = 10;
+constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
+constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
+constexpr size_t kMaxIdleWorkers = 4;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
+LONG g_workers = 0;
+
 class Deadline {
 public:
-    // Whether an operation that may take up to ms still ends within the bound.
+    explicit Deadline(DWORD boundMs) : bound_(boundMs) {}
     // The tick count wraps every 49.7 days; the unsigned difference of two
     // readings is right across the wrap.
-    bool allows(DWORD ms) const {
+    DWORD left() const {
         const DWORD spent = GetTickCount() - start_;
-        return spent <= kFetchBoundMs && ms <= kFetchBoundMs - spent;
+        return spent < bound_ ? bound_ - spent : 0;
     }
+    // Whether an operation that may take up to ms still ends within the bound.
+    bool allows(DWORD ms) const { return ms <= left(); }
+    // connect, send, each receive: a redirect's new request takes three.
+    DWORD operationMs() const { return std::min(kOperationTimeoutMs, bound_ / 3); }
 
 private:
+    DWORD bound_;
     DWORD start_ = GetTickCount();
 };
 
-// Status callbacks reach only calls with a non-zero context.
-constexpr DWORD_PTR kFetchContext = 1;
-
-void setTimeouts(HINTERNET handle) {
+void setTimeouts(HINTERNET handle, DWORD ms) {
     for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                               INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD ms = kOperationTimeoutMs;
+                               INTERNET_OPTION_RECEIVE_TIMEOUT})
         InternetSetOptionA(handle, option, &ms, sizeof ms);
-    }
 }
 
 // Some WinINet implementations (Wine's) keep a request's send and receive
 // timeouts from its connection, not from the session, and InternetOpenUrl
-// makes both inside; so the request also gets them as soon as it exists.
-void CALLBACK onStatus(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD infoSize) {
+// makes both inside; so the request also gets them as soon as it exists. The
+// call's context (never 0: status callbacks reach only calls with one) is
+// the timeout.
+void CALLBACK onStatus(HINTERNET, DWORD_PTR timeoutMs, DWORD status, LPVOID info, DWORD infoSize) {
     if (status == INTERNET_STATUS_HANDLE_CREATED && info && infoSize >= sizeof(HINTERNET))
-        setTimeouts(*static_cast<HINTERNET*>(info));
+        setTimeouts(*static_cast<HINTERNET*>(info), static_cast<DWORD>(timeoutMs));
 }
 
-UniqueInternet openSession() {
+UniqueInternet openSession(DWORD timeoutMs) {
     UniqueInternet session(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (session) {
-        setTimeouts(session.get());
+        setTimeouts(session.get(), timeoutMs);
         InternetSetStatusCallbackA(session.get(), onStatus);
     }
     return session;
@@ -114,69 +127,207 @@ bool isHttps(const std::string& url) {
 // nothing usable could be opened.
 UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& deadline) {
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags, kFetchContext));
+        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags,
+                                                deadline.operationMs()));
         if (!request) return {};
         const DWORD status = statusCode(request.get());
         if (status < 300 || status > 399) return request;
         const std::string location = queryText(request.get(), HTTP_QUERY_LOCATION);
         if (location.empty()) return {};
         url = resolveUrl(url, location);
-        if (!isHttps(url) || !deadline.allows(3 * kOperationTimeoutMs)) return {};
+        if (!isHttps(url) || !deadline.allows(3 * deadline.operationMs())) return {};
     }
     return {};
 }
 
-// Reads the body in chunks of at most kChunkSize: one read, then further
-// reads, each followed by a dispatch of pending window messages when
-// kDispatchIntervalMs have passed since the last one, until a read brings
-// nothing; that last read is always followed by a dispatch. A failed read,
-// the size cap or the deadline end the body like its end. Each read takes
-// only what has arrived (waiting for at least one byte, within the receive
-// timeout), so a server that sends a byte now and then cannot stretch one
-// read past the deadline.
+// Reads the body in chunks of at most kChunkSize until a read brings nothing.
+// A failed read, the size cap or the deadline end the body like its end. Each
+// read takes only what has arrived (waiting for at least one byte, within the
+// receive timeout), so a server that sends a byte now and then cannot stretch
+// one read past the deadline.
 std::string readBody(HINTERNET request, const Deadline& deadline) {
     std::string bytes;
     char chunk[kChunkSize];
-    auto readChunk = [&]() -> DWORD {
+    for (;;) {
         const size_t room = kMaxReportBytes - bytes.size();
-        if (room == 0 || !deadline.allows(kOperationTimeoutMs)) return 0;
+        if (room == 0 || !deadline.allows(deadline.operationMs())) break;
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) break;
         DWORD want = kChunkSize;
         if (available > 0 && available < want) want = available;
         if (room < want) want = static_cast<DWORD>(room);
         DWORD got = 0;
-        if (!InternetReadFile(request, chunk, want, &got)) return 0;
+        if (!InternetReadFile(request, chunk, want, &got) || got == 0) break;
         bytes.append(chunk, got);
-        return got;
-    };
-    DWORD lastDispatch = GetTickCount();
-    DWORD last = readChunk();
-    while (last > 0) {
-        last = readChunk();
-        const DWORD now = GetTickCount();
-        if (last == 0 || now - lastDispatch >= kDispatchIntervalMs) {
-            dispatchPendingMessages();
-            lastDispatch = now;
-        }
     }
     return bytes;
 }
 
-}  // namespace
+// What a fetch's caller and its worker share; each holds one reference.
+class FetchJob {
+public:
+    FetchJob(std::string ansiUrl, DWORD boundMs) : url(std::move(ansiUrl)), deadline(boundMs) {}
+    void release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
 
-std::string GetSource(const std::string& url) {
+    const std::string url;  // in the ANSI code page
     const Deadline deadline;
-    const UniqueInternet session = openSession();
-    if (!session) return {};
-    const UniqueInternet request = openReport(session.get(), utf8ToAnsi(url), deadline);
-    if (!request) return {};
-    return ansiToUtf8(readBody(request.get(), deadline));
+    std::string body;                   // UTF-8; the worker's until finished is set
+    std::atomic<bool> finished{false};
+
+private:
+    LONG refs_ = 2;
+};
+
+// A worker thread runs one job after another: after each it waits a short
+// while for the next before it ends. Starting a thread costs more than a
+// loopback fetch under Wine, and a tag expansion fetches five times in a row.
+// The thread holds one reference and so does the caller of its current job,
+// which waits on `done`: set after every job, so a caller that finds it set
+// checks that its own job has finished.
+class Worker {
+public:
+    void addRef() { InterlockedIncrement(&refs_); }
+    void release() {
+        if (InterlockedDecrement(&refs_) == 0) delete this;
+    }
+
+    const UniqueKernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    const UniqueKernelHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    FetchJob* job = nullptr;  // the next one, set before wake
+    HMODULE module = nullptr;
+
+private:
+    LONG refs_ = 1;
+};
+
+template <typename T>
+struct Releaser {
+    void operator()(T* p) const { p->release(); }
+};
+
+void runJob(Worker* self, FetchJob* job) {
+    try {
+        const UniqueInternet session = openSession(job->deadline.operationMs());
+        UniqueInternet request;
+        if (session) request = openReport(session.get(), job->url, job->deadline);
+        if (request) job->body = ansiToUtf8(readBody(request.get(), job->deadline));
+    } catch (...) {
+        job->body.clear();  // out of memory: nothing
+    }
+    job->finished.store(true, std::memory_order_release);
+    job->release();
+    SetEvent(self->done.get());
 }
 
-// Each fetch opens and closes its own session: measured against a session
-// kept for reuse, that costs nothing (WinINet pools the connections itself),
-// so nothing is left to release.
-void releaseInternetSession() {}
+// The workers waiting for a job. The lock is held only to push or pop; a
+// waiter gives up its processor rather than spins.
+class IdleWorkers {
+public:
+    Worker* take() {
+        const Lock lock(busy_);
+        return count_ ? slots_[--count_] : nullptr;
+    }
+    bool park(Worker* worker) {
+        const Lock lock(busy_);
+        if (count_ == kMaxIdleWorkers) return false;
+        slots_[count_++] = worker;
+        return true;
+    }
+    // False when a caller has taken it meanwhile.
+    bool leave(Worker* worker) {
+        const Lock lock(busy_);
+        Worker** end = slots_ + count_;
+        Worker** found = std::find(slots_, end, worker);
+        if (found == end) return false;
+        std::copy(found + 1, end, found);
+        --count_;
+        return true;
+    }
+
+private:
+    class Lock {
+    public:
+        explicit Lock(LONG& busy) : busy_(busy) {
+            while (InterlockedExchange(&busy_, 1) != 0) Sleep(0);
+        }
+        ~Lock() { InterlockedExchange(&busy_, 0); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        LONG& busy_;
+    };
+    LONG busy_ = 0;
+    size_t count_ = 0;
+    Worker* slots_[kMaxIdleWorkers] = {};
+};
+
+IdleWorkers g_idle;
+
+// The worker's next job, or null when none came within kIdleMs.
+FetchJob* nextJob(Worker* self) {
+    self->job = nullptr;
+    if (!g_idle.park(self)) return nullptr;
+    if (WaitForSingleObject(self->wake.get(), kIdleMs) != WAIT_OBJECT_0) {
+        if (g_idle.leave(self)) return nullptr;
+        // A caller took it just as the wait ended: its job is on the way.
+        WaitForSingleObject(self->wake.get(), INFINITE);
+    }
+    return self->job;
+}
+
+DWORD WINAPI workerMain(void* param) {
+    auto* self = static_cast<Worker*>(param);
+    const HMODULE module = self->module;
+    for (FetchJob* job = self->job; job; job = nextJob(self)) runJob(self, job);
+    self->release();
+    InterlockedDecrement(&g_workers);
+    FreeLibraryAndExitThread(module, 0);
+}
+
+// Hands job to an idle worker, or to a new one; the worker comes with a
+// reference for the caller. A worker holds a reference on the module that
+// holds its code from before it starts until it exits, so that module stays
+// loaded under it.
+Worker* startJob(FetchJob* job) {
+    if (Worker* idle = g_idle.take()) {
+        idle->addRef();
+        idle->job = job;
+        SetEvent(idle->wake.get());
+        return idle;
+    }
+    std::unique_ptr<Worker, Releaser<Worker>> worker(new Worker);
+    worker->job = job;
+    if (!worker->wake || !worker->done ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
+        return nullptr;
+    worker->addRef();
+    InterlockedIncrement(&g_workers);
+    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, workerMain,
+                                                 worker.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                                 nullptr));
+    if (thread) return worker.release();
+    InterlockedDecrement(&g_workers);
+    FreeLibrary(worker->module);
+    worker->release();  // the thread's
+    return nullptr;
+}
+
+}  // namespace
+
+std::string GetSource(const std::string& url, unsigned long boundMs) {
+    auto created = std::make_unique<FetchJob>(utf8ToAnsi(url), boundMs);
+    Worker* const started = startJob(created.get());
+    if (!started) return {};
+    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
+    const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
+    if (!waitDispatchingMessages(worker->done.get(), job->finished, job->deadline.left())) return {};
+    return std::move(job->body);
+}
+
+long liveFetchWorkers() { return InterlockedCompareExchange(&g_workers, 0, 0); }
 
 }  // namespace tavri::win

@@ -1,22 +1,37 @@
 #include "message_pump.h"
 
-#include <windows.h>
-
 namespace tavri::win {
 
-void dispatchPendingMessages() {
-    // Asking whether anything waits is several times cheaper than an empty
-    // PeekMessage, and nothing usually waits.
-    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    const auto left = [&]() -> DWORD {
+        const DWORD spent = GetTickCount() - start;  // right across the tick count's wrap
+        return spent < timeoutMs ? timeoutMs - spent : 0;
+    };
+    bool quit = false;
+    WPARAM quitCode = 0;
+    // MWMO_INPUTAVAILABLE: input already in the queue wakes the wait too, not
+    // only input that arrived since the queue was last looked at.
+    while (!done.load(std::memory_order_acquire)) {
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &event, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) continue;
+        if (woken != WAIT_OBJECT_0 + 1 || left() == 0) break;
+        MSG msg;
+        while (left() > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // Held back until the wait ends: in the queue it would wake
+                // every wait at once.
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
     }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    return done.load(std::memory_order_acquire);
 }
 
 }  // namespace tavri::win

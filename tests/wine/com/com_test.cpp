@@ -74,6 +74,18 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
     factory->LockServer(FALSE);
     factory.reset();
     EXPECT_EQ(canUnloadNow(), S_OK);
+    // A thread that made objects and ended leaves nothing behind once they are gone.
+    ComPtr<IUnknown> kept;
+    ASSERT_EQ(getClassObject(clsid, IID_IClassFactory, factory.putVoid()), S_OK);
+    Background maker([&] {
+        ComPtr<IUnknown> other;
+        factory->CreateInstance(nullptr, IID_IUnknown, kept.putVoid()), factory->CreateInstance(nullptr, IID_IUnknown, other.putVoid());
+    });
+    ASSERT_TRUE(maker.join(20000) && kept);
+    factory.reset();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    kept.reset();
+    EXPECT_EQ(canUnloadNow(), S_OK) << "the ended thread's context and settings window are left";
 
     void* none = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
@@ -164,9 +176,11 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
                 << narrow(c.method) << " " << c.first << (typed ? " typed" : " with VARIANTs");
             EXPECT_EQ(r.hr, S_OK);
         }
-    // A variant that cannot become the parameter's type is refused by position.
+    // A variant converted to the parameter's type gets the result; one that
+    // cannot be is refused by position, and one converted before it is left as it was.
     CallResult r;
-    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"#5", L"many"}, false, &r), L"n|5|many");
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 7 ", L"#9"}, false, &r), L"Tavri|2|1");
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 5 ", L"many"}, false, &r), L"n| 5 |many");
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argError, 0u) << "the index into the arguments, the last one first";
     HRESULT hr = S_OK;
