@@ -239,7 +239,8 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     const DWORD before = GetTickCount();
     EXPECT_NO_THROW(starter.start("cmd /c ping -n 3 127.0.0.1 >nul", SW_SHOWMINIMIZED));
     EXPECT_LT(GetTickCount() - before, 1500u) << "start() must not wait for the program";
-    EXPECT_EQ(nextKernelHandle(), nextHandle) << "starting a program leaves handles open";
+    // At most lower: an idle fetch worker of an earlier test may end meanwhile.
+    EXPECT_LE(nextKernelHandle(), nextHandle) << "starting a program leaves handles open";
     EXPECT_EQ(errorOf([&] { starter.start("no-such-program-here.exe", 2); }).substr(0, 3), "53:");
 
     for (const auto& [icon, expected] : {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},

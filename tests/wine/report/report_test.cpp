@@ -196,22 +196,6 @@ TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7) << "WM_QUIT was swallowed";
 }
 
-// WinINet hands out the lowest free handle slot: a leaked handle pushes it up.
-TEST(Fetch, NoHandleIsLeftBehind) {
-    const auto both = [] { GetSource(reportUrl("agent2")), GetSource(reportUrl("agent2", "pw", "closed")); };
-    const auto nextInternetHandle = [] {
-        HINTERNET h = InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-        InternetCloseHandle(h);
-        return h;
-    };
-    both();
-    const HINTERNET internetBefore = nextInternetHandle();
-    const HANDLE kernelBefore = nextKernelHandle();
-    for (int i = 0; i < 20; ++i) both();
-    EXPECT_EQ(nextInternetHandle(), internetBefore);
-    EXPECT_EQ(nextKernelHandle(), kernelBefore);
-}
-
 // Runs work on a thread of its own with a plug-in object made there as the
 // host makes it, whose hidden settings form starts with these credentials.
 // Windows still open when work is done are closed: a test fails, never hangs.
