@@ -13,7 +13,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -I"$core" "$here/extract_fuzzer.cpp" "$core/report_text.cpp" "$core/report_url.cpp" \
     "$core/automation_error.cpp" -o "$out/extract_fuzzer"
 
-# The working corpus grows in build/fuzz; the checked-in seeds stay as they are.
+# The corpus grows in build/fuzz from run to run.
 exec "$out/extract_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=4096 -artifact_prefix="$out/artifacts/" -print_final_stats=1 \
-    "$out/corpus" "$here/seeds"
+    "$out/corpus"
