@@ -3,7 +3,7 @@
 # the files git knows (tracked, plus new files that are not ignored).
 #   tests:      tests/**, reportserver/tests/**, scripts/test.sh
 #   left out:   bench/**, scripts/bench*.sh, docs/**, *.md, README*.txt,
-#               images, binary files, dot-files; reference/** is counted apart
+#               images, binary files, dot-files (but .ci/); reference/** apart
 #   code:       everything else
 # Usage: scripts/loc.sh [--check]   (--check: exit 1 when tests/code > 0.33)
 set -euo pipefail
@@ -19,7 +19,7 @@ esac
 git ls-files -z --cached --others --exclude-standard | sort -zu |
   { xargs -0 grep -Ils '' -- || true; } | awk -v check="$check" '
 function kind(f) {
-  if (f ~ /^\.|\/\./ || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
+  if ((f ~ /^\.|\/\./ && f !~ /^\.ci\//) || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
   if (f ~ /\.md$/ || f ~ /(^|\/)README[^\/]*\.txt$/ || f ~ /\.(png|jpe?g|gif|bmp|ico|svg)$/) return ""
   if (f ~ /^reference\//) return "reference"
   if (f ~ /^(reportserver\/)?tests\// || f == "scripts/test.sh") return "tests"

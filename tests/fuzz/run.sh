@@ -10,7 +10,7 @@ core=$root/plugin/core
 mkdir -p "$out/corpus" "$out/artifacts"
 
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I"$core" "$here/extract_fuzzer.cpp" "$core/report_text.cpp" "$core/report_url.cpp" \
+    -I"$core" "$here/extract_fuzzer.cpp" "$core/report_text.cpp" \
     "$core/automation_error.cpp" -o "$out/extract_fuzzer"
 
 # The corpus grows in build/fuzz from run to run.

@@ -39,12 +39,15 @@ void registration(const std::wstring& dll) {
     registryTree(HKEY_CLASSES_ROOT, L"", before);
     runProcess(L"regsvr32 /s \"" + dll + L"\"");
     registryTree(HKEY_CLASSES_ROOT, L"", after);
+    std::map<std::wstring, std::wstring> keys;  // each key with its values, one line a key
     for (auto [key, value] : after) {
-        if (before.count(key) || value.empty()) continue;
+        const auto bar = key.find(L" | ");
+        if (before.count(key) || bar == std::wstring::npos) continue;
         for (const auto& [path, name] : {std::pair{dll, L"<Tavri.dll>"}, {dll.substr(0, dll.rfind(L'\\')), L"<bin>"}})
             if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value.c_str(), -1, path.c_str(), -1) == CSTR_EQUAL) value = name;
-        line(L"registry " + key + L" = " + value);
+        keys[key.substr(0, bar)] += L" " + key.substr(bar + 3) + L"=" + value;
     }
+    for (const auto& [key, values] : keys) line(L"registry " + key + values);
 }
 
 // The library, its types and the methods each declares itself (not the

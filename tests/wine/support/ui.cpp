@@ -41,18 +41,6 @@ int iconByColour(HWND control) {
     return most < 16 ? -1 : most == red ? MB_ICONERROR : most == yellow ? MB_ICONWARNING : MB_ICONINFORMATION;
 }
 
-INPUT key(WORD vk, DWORD flags, wchar_t unit = 0) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki = {vk, unit, flags, 0, 0};
-    return in;
-}
-
-bool send(HWND target, std::vector<INPUT> inputs) {
-    return target && GetForegroundWindow() == target &&
-           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
-}
-
 }  // namespace
 
 WindowQuery ownProcess(const wchar_t* cls, const wchar_t* caption) { return {GetCurrentProcessId(), 0, cls, caption}; }
@@ -157,11 +145,18 @@ void setText(HWND edit, const std::wstring& text) {
     SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &ignored);
 }
 
+// The keys go down in order and come up in reverse.
 bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys) {
     std::vector<INPUT> inputs;
-    for (WORD vk : virtualKeys) inputs.push_back(key(vk, 0));
-    for (auto it = std::rbegin(virtualKeys); it != std::rend(virtualKeys); ++it) inputs.push_back(key(*it, KEYEVENTF_KEYUP));
-    return send(target, inputs);
+    for (const DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)})
+        for (std::size_t i = 0; i < virtualKeys.size(); ++i) {
+            INPUT& in = inputs.emplace_back();
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = virtualKeys.begin()[up ? virtualKeys.size() - 1 - i : i];
+            in.ki.dwFlags = up;
+        }
+    return target && GetForegroundWindow() == target &&
+           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 Background::Background(std::function<void()> work, DWORD limitMs)
