@@ -7,7 +7,7 @@
 
 #include "install_sequence.h"
 
-namespace tavri::installer {
+using namespace tavri::installer;
 namespace {
 
 using S = ProgramRun::Status;
@@ -15,34 +15,32 @@ struct Case {
     std::string folder = "C:\\Setup";
     bool copies = true, registryFile = true, textBoxReadable = true;
     ProgramRun regedit{S::Exited, 0}, regsvr{S::Exited, 0};
-    std::string log;
+    std::string expected;
 };
 
-struct FakePort : InstallPort {
-    explicit FakePort(const Case& c) : c(c) {}
-    void note(const std::string& entry) { log += entry + "; "; }
-    std::string programFolder() override { return c.folder; }
-    bool copyFile(const std::string& from, const std::string&) override {
-        note("copy " + from);
-        return c.copies;
+// Answers as its case says and logs each step it is asked for.
+struct FakePort : InstallPort, Case {
+    explicit FakePort(const Case& c) : Case(c) {}
+    template <typename Answer = bool>
+    Answer note(const std::string& entry, Answer answer = {}) {
+        log += entry + "; ";
+        return answer;
     }
+    std::string programFolder() override { return folder; }
+    bool copyFile(const std::string& from, const std::string&) override { return note("copy " + from, copies); }
     bool existsInCurrentDirectory(std::string_view name) override {
-        note("exists " + std::string(name));
-        return c.registryFile;
+        return note("exists " + std::string(name), registryFile);
     }
     // Not the line the installer would compute, so a line computed again shows.
     std::string registrationCommandLine() override {
-        if (!c.textBoxReadable) throw std::runtime_error("window gone");
-        return "regsvr32 /s T.dll";
+        return textBoxReadable ? "regsvr32 /s T.dll" : throw std::runtime_error("window gone");
     }
     ProgramRun runAndWait(const std::string& line, unsigned) override {
-        note("run " + line);
-        return line.starts_with("regedit") ? c.regedit : c.regsvr;
+        return note("run " + line, line.starts_with("regedit") ? regedit : regsvr);
     }
     void showMessage(std::string_view, std::string_view, MessageIcon icon) override {
         note(icon == MessageIcon::Information ? "box I" : "box C");
     }
-    const Case& c;
     std::string log;
 };
 
@@ -50,22 +48,21 @@ TEST(InstallSequence, EachStepAndItsOutcome) {
     const std::string copy = "copy C:\\Setup\\Tavri.dll; ", fails = "box C; failed",
                       upToRegedit = copy + "exists install.reg; run regedit /s install.reg; ";
     const Case cases[] = {
-        {.log = upToRegedit + "run regsvr32 /s T.dll; box I; installed"},
-        {.folder = "C:\\", .copies = false, .log = "copy C:\\Tavri.dll; " + fails},
-        {.registryFile = false, .log = copy + "exists install.reg; " + fails},
-        {.textBoxReadable = false, .log = upToRegedit + fails},
-        {.regedit = {S::Exited, 1}, .log = upToRegedit + fails},
-        {.regedit = {S::TimedOut, 0}, .log = upToRegedit + fails},
-        {.regsvr = {S::NotStarted, 0}, .log = upToRegedit + "run regsvr32 /s T.dll; " + fails},
+        {.expected = upToRegedit + "run regsvr32 /s T.dll; box I; installed"},
+        {.folder = "C:\\", .copies = false, .expected = "copy C:\\Tavri.dll; " + fails},
+        {.registryFile = false, .expected = copy + "exists install.reg; " + fails},
+        {.textBoxReadable = false, .expected = upToRegedit + fails},
+        {.regedit = {S::Exited, 1}, .expected = upToRegedit + fails},
+        {.regedit = {S::TimedOut, 0}, .expected = upToRegedit + fails},
+        {.regsvr = {S::NotStarted, 0}, .expected = upToRegedit + "run regsvr32 /s T.dll; " + fails},
     };
     for (const Case& c : cases) {
         FakePort port(c);
         const bool installed = runInstall(port) == InstallOutcome::Installed;
-        EXPECT_EQ(port.log + (installed ? "installed" : "failed"), c.log);
+        EXPECT_EQ(port.log + (installed ? "installed" : "failed"), c.expected);
     }
     // Two blanks after the tool's name, the path with forward slashes, in quotes.
     EXPECT_EQ(registrationCommandLineFor("D:\\a b\\T.dll"), "regsvr32  /s \"D:/a b/T.dll\"");
 }
 
 }  // namespace
-}  // namespace tavri::installer
