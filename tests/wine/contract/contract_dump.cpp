@@ -1,6 +1,6 @@
 // Prints what the outside world sees of the built binaries, in one canonical
-// text that contract.sh compares with contract.golden: Tavri.dll's exports,
-// registry entries, type library and version block, Install.exe's version
+// text that contract.sh compares with contract.golden: Tavri.dll's registry
+// entries, type library and version block, Install.exe's version
 // block, and the layout of the settings window and of the installer window.
 #include <windows.h>
 #include <commctrl.h>
@@ -21,15 +21,6 @@ std::wstring guid(const GUID& g) {
     wchar_t text[40];
     StringFromGUID2(g, text, 40);
     return text;
-}
-
-void exports(HMODULE dll) {
-    const auto* base = reinterpret_cast<const BYTE*>(dll);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto* table = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-    for (DWORD i = 0; i < table->NumberOfNames; ++i)
-        line(L"export " + widen(reinterpret_cast<const char*>(base + reinterpret_cast<const DWORD*>(base + table->AddressOfNames)[i])));
 }
 
 // What registering adds under HKEY_CLASSES_ROOT, with the build's folder left out.
@@ -162,7 +153,6 @@ void window(HWND hwnd, const std::wstring& indent) {
 int wmain() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::wstring dll = besideMe(L"Tavri.dll");
-    exports(LoadLibraryW(dll.c_str()));
     registration(dll);
     typeLibrary(dll);
     versionBlock(dll);

@@ -12,40 +12,15 @@ namespace {
 
 const std::wstring kSettings = L"Software\\VB and VBA Program Settings\\Tavri Plugin";
 
-tavri::win::UniqueFile open(const std::wstring& path, DWORD access, DWORD disposition) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    return tavri::win::UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-std::string readFile(const std::wstring& path) {
-    const auto file = open(path, GENERIC_READ, OPEN_EXISTING);
-    std::string text;
-    char buffer[4096];
-    for (DWORD got = 0; file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got;) text.append(buffer, got);
-    return text;
-}
-
-std::wstring tempFile() {
-    wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"wt", 0, path);
-    return path;
-}
-
 }  // namespace
 
-// Output and errors go to a file: nothing has to drain a pipe meanwhile.
-Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory) : outPath_(tempFile()) {
-    const auto nul = open(L"NUL", GENERIC_READ, OPEN_EXISTING), out = open(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
+// Its output goes where this program's goes, into the test's log.
+Process::Process(const std::wstring& commandLine, const std::wstring& currentDirectory) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nul.get();
-    si.hStdOutput = si.hStdError = out.get();
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &si, &pi))
         return;
     CloseHandle(pi.hThread);
@@ -53,10 +28,7 @@ Process::Process(const std::wstring& commandLine, const std::wstring& currentDir
     pid_ = pi.dwProcessId;
 }
 
-Process::~Process() {
-    wait(0);
-    DeleteFileW(outPath_.c_str());
-}
+Process::~Process() { wait(0); }
 
 int Process::wait(DWORD timeoutMs) {
     DWORD code = 0;
@@ -66,7 +38,6 @@ int Process::wait(DWORD timeoutMs) {
     return -1;
 }
 
-std::string Process::output() const { return readFile(outPath_); }
 
 int runProcess(const std::wstring& commandLine, DWORD timeoutMs) { return Process(commandLine).wait(timeoutMs); }
 

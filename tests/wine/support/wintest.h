@@ -79,7 +79,7 @@ private:
 // user missed a window fails instead of hanging. Returns what was closed.
 std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user);
 
-// A child process with its output and errors captured; ended if still running.
+// A child process, its output in the test's log; ended if still running.
 class Process {
 public:
     explicit Process(const std::wstring& commandLine, const std::wstring& currentDirectory = L"");
@@ -89,12 +89,10 @@ public:
     bool started() const { return static_cast<bool>(process_); }
     DWORD pid() const { return pid_; }
     int wait(DWORD timeoutMs = 60000);  // exit code; -1 (and ended) when it did not end in time
-    std::string output() const;  // standard output and error
 
 private:
     tavri::win::UniqueKernelHandle process_;
     DWORD pid_ = 0;
-    std::wstring outPath_;
 };
 int runProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 std::wstring besideMe(const wchar_t* fileName);  // next to the test program
