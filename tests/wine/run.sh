@@ -9,7 +9,7 @@
 # untrusted certificate and a port that never completes the TLS handshake
 # (it drops a connection once the client has been quiet for 2 s).
 # The program finds them in TAVRI_HTTP_PORT, TAVRI_UNTRUSTED_PORT,
-# TAVRI_SILENT_PORT, TAVRI_CLOSED_PORT and TAVRI_SERVER_LOG (a Windows path).
+# TAVRI_SILENT_PORT and TAVRI_SERVER_LOG (a Windows path).
 # A GoogleTest program passes only when it ran to its summary.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -39,24 +39,19 @@ certs=$REPORTSERVER_CERTS
 reportserver_start SERVER --port 47443 --http-port 0 --silent-port 0 --silent-hold-ms 2000 --untrusted-port 0 \
   --untrusted-cert "$certs/bad.pem" --untrusted-key "$certs/bad.key" \
   --accounts "$work/accounts.txt" --log "$work/requests.log" || exit 1
-touch "$work/requests.log"
 export TAVRI_HTTP_PORT=$SERVER_HTTP TAVRI_UNTRUSTED_PORT=$SERVER_UNTRUSTED \
-  TAVRI_SILENT_PORT=$SERVER_SILENT TAVRI_CLOSED_PORT=$(reportserver_closed_port)
+  TAVRI_SILENT_PORT=$SERVER_SILENT
 TAVRI_SERVER_LOG=$(tavri_winpath "$work/requests.log")
 export TAVRI_SERVER_LOG
 
 wine regsvr32 /s "$(tavri_winpath "$TAVRI_BIN/Tavri.dll")" ||
   { echo "run.sh: regsvr32 Tavri.dll failed" >&2; exit 1; }
 
-if [ -n "$locale" ]; then
-  export LOCPATH=$TAVRI_BUILD/locale
-  if [ ! -d "$LOCPATH/$locale" ]; then
-    mkdir -p "$LOCPATH"
-    localedef -i "${locale%%.*}" -f "${locale#*.}" "$LOCPATH/$locale" >/dev/null 2>&1 ||
-      { echo "run.sh: cannot compile the locale $locale (package locales)" >&2; exit 1; }
-  fi
-  export LC_ALL=$locale
-  wineserver -k; wineserver -w  # the code page is read when the server starts
+if [ -n "$locale" ]; then  # compiled into the build tree once; the code page is read when wineserver starts
+  export LOCPATH=$TAVRI_BUILD/locale LC_ALL=$locale
+  [ -d "$LOCPATH/$locale" ] || { mkdir -p "$LOCPATH" && localedef -i "${locale%%.*}" -f "${locale#*.}" "$LOCPATH/$locale"; } ||
+    { echo "run.sh: cannot compile the locale $locale (package locales)" >&2; exit 1; }
+  wineserver -k; wineserver -w
 fi
 
 case $1 in
@@ -71,5 +66,4 @@ case $1 in
     fi ;;
 esac
 [ "$rc" -eq 124 ] && echo "run.sh: $* did not finish within ${limit}s" >&2
-if [ -n "$locale" ]; then unset LC_ALL LOCPATH; wineserver -k; wineserver -w; fi
 exit "$rc"

@@ -15,7 +15,6 @@
 #include "registry_settings_store.h"
 #include "shell_process_starter.h"
 #include "var_number_parser.h"
-#include "win32_ansi_codec.h"
 #include "win32_message_boxes.h"
 
 using namespace wintest;
@@ -25,11 +24,10 @@ namespace {
 
 TEST(Registration, UnregisterRemovesExactlyWhatRegisterWrote) {
     const std::wstring dll = L" \"" + besideMe(L"Tavri.dll") + L"\"";
-    std::map<std::wstring, std::wstring> before, registered, after;
+    std::map<std::wstring, std::wstring> before, after;
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
     registryTree(HKEY_CLASSES_ROOT, L"", before);
     ASSERT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
-    registryTree(HKEY_CLASSES_ROOT, L"", registered);
     // Another version of the type library, registered by someone else, stays.
     const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
     const std::wstring library = L"TypeLib\\" + readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib", nullptr);
@@ -38,7 +36,6 @@ TEST(Registration, UnregisterRemovesExactlyWhatRegisterWrote) {
     EXPECT_EQ(readString(HKEY_CLASSES_ROOT, library + L"\\9.9", nullptr), L"another");
     RegDeleteTreeW(HKEY_CLASSES_ROOT, library.c_str());
     registryTree(HKEY_CLASSES_ROOT, L"", after);
-    EXPECT_GT(registered.size(), before.size());
     EXPECT_TRUE(after == before) << "unregistering did not take away exactly what registering wrote";
     EXPECT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0) << "unregistering twice";
     EXPECT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
@@ -132,9 +129,8 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
             // An output the method leaves alone keeps its very BSTR: "!" when it was replaced.
             args.push_back(ref(b.slot())), read.push_back([&b, text, was = *b.slot()] { return b.text() + (b.text() == text && *b.slot() != was ? L"!" : L""); });
         } else {
-            VARIANT* v = variants.emplace_back().get();
-            V_VT(v) = number ? VT_I4 : VT_BSTR;
-            number ? void(V_I4(v) = std::stol(text.substr(1))) : void(V_BSTR(v) = SysAllocString(text.c_str()));
+            VARIANT* v = variants.emplace_back().get();  // text, as a script's variable holds it
+            V_VT(v) = VT_BSTR, V_BSTR(v) = SysAllocString(text.substr(number).c_str());
             args.push_back(ref(v)), read.push_back([v] {
                 VARIANT t{};
                 const std::wstring s = SUCCEEDED(VariantChangeType(&t, v, 0, VT_BSTR)) ? V_BSTR(&t) : L"?";
@@ -193,6 +189,16 @@ TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
     EXPECT_FALSE(r.source.empty() || r.description.empty());
 }
 
+// The value the 16th of the next kernel handles gets: handles take the lowest
+// free slots of the table, so a handle left open among them pushes it up.
+// (GetProcessHandleCount answers 0 under Wine.)
+HANDLE nextKernelHandle() {
+    HANDLE probes[16];
+    for (HANDLE& probe : probes) probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    for (HANDLE probe : probes) CloseHandle(probe);
+    return probes[15];
+}
+
 // "number: description" of the automation error f raises, or "".
 std::string errorOf(const std::function<void()>& f) {
     try {
@@ -227,7 +233,6 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     for (const auto& [in, error] : {std::pair{std::string(""), 13}, {"12a", 13}, {"B 1234", 13}, {std::string("12\0" "34", 5), 13},
                                     {"2147483648", 6}, {"99999999999999", 6}})
         EXPECT_EQ(errorOf([&] { numbers.parseInt32(in); }).rfind(std::to_string(error) + ":", 0), 0u) << in;
-    if (GetACP() == 1252) EXPECT_EQ(tavri::win::Win32AnsiCodec().toAnsi("pw=1 2 \xC3\xA9"), "pw=1 2 \xE9");
 
     tavri::win::ShellProcessStarter starter;
     const HANDLE nextHandle = nextKernelHandle();
@@ -243,8 +248,8 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
         MessageBoxView seen;
         withUser([&] { tavri::win::Win32MessageBoxes().show("first line\r\nsecond \xC3\xA9", "Adapter caption", icon); },
                  [&] { seen = dismissMessageBox(ownProcess(L"#32770", L"Adapter caption")); });
-        EXPECT_EQ(seen.text + L"|" + std::to_wstring(seen.icon), L"first line\r\nsecond \u00e9|" + std::to_wstring(expected));
-        EXPECT_EQ(seen.buttons, std::vector<std::wstring>{L"OK"});
+        EXPECT_EQ(seen.text + L"|" + std::to_wstring(seen.icon) + L"|" + (seen.buttons.size() == 1 ? seen.buttons[0] : L"?"),
+                  L"first line\r\nsecond \u00e9|" + std::to_wstring(expected) + L"|OK");
     }
 }
 

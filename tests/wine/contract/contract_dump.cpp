@@ -3,7 +3,6 @@
 // entries, type library and version block, Install.exe's version
 // block, and the layout of the settings window and of the installer window.
 #include <windows.h>
-#include <commctrl.h>
 #include <imm.h>
 
 #include <cstdio>
@@ -59,7 +58,8 @@ void typeLibrary(const std::wstring& dll) {
         lib->GetTypeInfo(i, info.put());
         info->GetTypeAttr(&ta);
         info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        line(L"type " + std::wstring(name) + L" kind " + number(ta->typekind) + L" " + guid(ta->guid) + L" flags " + hex(ta->wTypeFlags));
+        std::wstring text = L"type " + std::wstring(name) + L" kind " + number(ta->typekind) + L" " + guid(ta->guid) + L" flags " +
+                            hex(ta->wTypeFlags);
         SysFreeString(name);
         for (UINT k = 0; k < ta->cImplTypes; ++k) {
             HREFTYPE ref = 0;
@@ -67,9 +67,10 @@ void typeLibrary(const std::wstring& dll) {
             ComPtr<ITypeInfo> base;
             info->GetRefTypeOfImplType(k, &ref), info->GetImplTypeFlags(k, &flags), info->GetRefTypeInfo(ref, base.put());
             base->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-            line(L"  implements " + std::wstring(name) + L" flags " + hex(flags));
+            text += L" implements " + std::wstring(name) + L" flags " + hex(flags);
             SysFreeString(name);
         }
+        line(text);
         for (UINT f = 0; f < ta->cFuncs; ++f) {
             FUNCDESC* fd = nullptr;
             BSTR names[16] = {};
@@ -137,15 +138,6 @@ void window(HWND hwnd, const std::wstring& indent) {
     }
     line(text);
     for (HWND child : children(hwnd)) window(child, indent + L"  ");
-    for (HWND tip : indent.empty() ? findWindows({0, GetWindowThreadProcessId(hwnd, nullptr), TOOLTIPS_CLASSW, nullptr, false})
-                                   : std::vector<HWND>{})
-        for (int i = 0, count = int(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0)); i < count; ++i) {
-            wchar_t buffer[512] = {};
-            TTTOOLINFOW info{sizeof info};
-            info.lpszText = buffer;
-            SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&info));
-            line(L"  tooltip id " + number(GetDlgCtrlID(reinterpret_cast<HWND>(info.uId))) + L" \"" + buffer + L"\"");
-        }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // Processes, text, the registry and the run's report server.
 #include "wintest.h"
 
-#include <tlhelp32.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -46,23 +44,6 @@ std::wstring besideMe(const wchar_t* fileName) {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     const std::wstring self = path;
     return self.substr(0, self.find_last_of(L"\\/") + 1) + fileName;
-}
-
-std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
-    std::vector<DWORD> found;
-    const tavri::win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0) found.push_back(entry.th32ProcessID);
-    return found;
-}
-
-HANDLE nextKernelHandle() {
-    HANDLE probes[16];
-    for (HANDLE& probe : probes) probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    for (HANDLE probe : probes) CloseHandle(probe);
-    return probes[15];
 }
 
 std::string narrow(const std::wstring& text) {
@@ -113,8 +94,10 @@ void storeCredentials(const std::string& user, const std::string& password) {
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-std::string storedSetting(const char* key, bool* found) {
-    return narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), found));
+std::string storedSetting(const char* key) {
+    bool found = false;
+    const std::string value = narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), &found));
+    return found ? value : "-";
 }
 
 void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str()); }

@@ -96,12 +96,6 @@ private:
 };
 int runProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 std::wstring besideMe(const wchar_t* fileName);  // next to the test program
-std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName);
-
-// The value the 16th of the next kernel handles gets: handles take the lowest
-// free slots of the table, so a handle left open among them pushes it up.
-// (GetProcessHandleCount answers 0 under Wine.)
-HANDLE nextKernelHandle();
 
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);
@@ -111,7 +105,7 @@ std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* valu
 void registryTree(HKEY root, const std::wstring& path, std::map<std::wstring, std::wstring>& tree);
 // The plug-in's stored settings ("username", "password").
 void storeCredentials(const std::string& user, const std::string& password);
-std::string storedSetting(const char* key, bool* found = nullptr);
+std::string storedSetting(const char* key);  // "-" when there is none
 void clearStoredSettings();
 
 // Automation calls by name, as scripting clients make them. Arguments in
@@ -154,7 +148,7 @@ std::wstring hex(HRESULT hr);
 
 // The run's report server: the URL of a report for an account (user and
 // password inserted as given) on one of its ports ("https", the port the
-// build points at; "http", "untrusted", "silent", "closed"), and the
+// build points at; "http", "untrusted", "silent"), and the
 // requests that reached it for a user (decoded), in arrival order.
 std::string reportUrl(const std::string& user, const std::string& password = "pw", const char* port = "https",
                       const char* scheme = "https");
