@@ -4,11 +4,11 @@
 # folder exists, starts Install.exe from there, presses "&Install" by
 # automation and prints the message the installer ends with.
 #
-#   tests/wine/run.sh --script demo/install_release.sh [ZIP]
+#   demo/install_release.sh [ZIP]    (scripts/demo.sh runs it)
 #
 # ZIP defaults to build/win32/Tavri-1.00.zip
 # (cmake --build --preset win32 --target package). Needs the harness around
-# it (DISPLAY, WINEPREFIX): run it through run.sh, or source scripts/wine-harness.sh and
+# it (DISPLAY, WINEPREFIX): source scripts/wine-harness.sh and
 # call tavri_wine_start first. Exit code 0 when the installer said "Done!",
 # 1 when it said anything else or did not end, 2 for a usage problem.
 set -u
@@ -17,7 +17,7 @@ source "$here/../scripts/wine-harness.sh"
 
 zip=${1:-$TAVRI_BUILD/win32/Tavri-1.00.zip}
 [ -f "$zip" ] || { echo "install_release: no release at $zip" >&2; exit 2; }
-[ -n "${DISPLAY:-}" ] || { echo "install_release: no display; run under tests/wine/run.sh --script" >&2; exit 2; }
+[ -n "${DISPLAY:-}" ] || { echo "install_release: no display; call tavri_wine_start first" >&2; exit 2; }
 uidrive=$TAVRI_BIN/uidrive.exe
 [ -f "$uidrive" ] || { echo "install_release: $uidrive is not built" >&2; exit 2; }
 
