@@ -12,7 +12,6 @@ demo_packages=(
   libssl-dev openssl zip unzip
 )
 test_packages=(
-  x11-apps imagemagick   # screenshots of the windows
   locales                # a double-byte code page for the fetch tests
   clang libclang-rt-14-dev  # libFuzzer with ASan and UBSan
 )

@@ -10,7 +10,6 @@
 #       other ports, if any). A
 #       fixed port is taken under a lock, so concurrent test runs queue.
 #   reportserver_stop_all              stops every server started here, by pid
-#   reportserver_closed_port           prints a local port nothing listens on
 #   reportserver_reserve_port PORT     takes PORT's lock without serving on it
 #       (for "server down" tests on the port a build points at)
 # Servers are stopped when the sourcing script exits (trap on EXIT).
@@ -46,14 +45,6 @@ reportserver_reserve_port() {
   exec {lockfd}>"$_rs_build/reportserver-$1.lock"
   flock -w 600 "$lockfd" || { echo "reportserver: port $1 stayed busy" >&2; exec {lockfd}>&-; return 1; }
   _rs_lockfds+=("$lockfd")
-}
-
-reportserver_closed_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 30000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
 }
 
 reportserver_start() {

@@ -118,12 +118,6 @@ tavri_wine_stop() {
 # Windows path of a Linux path, for arguments of Windows programs.
 tavri_winpath() { winepath -w "$1" 2>/dev/null; }
 
-# A screenshot of the whole virtual screen as PNG.
-tavri_screenshot() {
-  import -window root -display "$DISPLAY" "$1" 2>/dev/null ||
-    { xwd -root -display "$DISPLAY" -silent | convert xwd:- "$1"; }
-}
-
 # The plug-in's stored settings (account name and password) in the prefix.
 TAVRI_SETTINGS_KEY='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
 
