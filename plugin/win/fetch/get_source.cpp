@@ -27,6 +27,7 @@
 #include "ansi_text.h"
 #include "handles.h"
 #include "message_pump.h"
+#include "wake_flag.h"
 
 namespace tavri::win {
 namespace {
@@ -38,6 +39,11 @@ constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
 constexpr int kMaxRedirects = 5;
 constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
 constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
+// How long a caller with no input waiting first waits without watching its
+// message queue: a loopback or LAN answer comes within it, and a wait that
+// watches only its flag is woken far sooner (see WakeFlag). A message that
+// arrives meanwhile waits no longer than this.
+constexpr DWORD kQuietWaitMs = 5;
 constexpr size_t kMaxIdleWorkers = 4;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
@@ -184,7 +190,7 @@ private:
 // while for the next before it ends. Starting a thread costs more than a
 // loopback fetch under Wine, and a tag expansion fetches five times in a row.
 // The thread holds one reference and so does the caller of its current job,
-// which waits on `done`: set after every job, so a caller that finds it set
+// which waits on `done`: raised after every job, so a caller that finds it up
 // checks that its own job has finished.
 class Worker {
 public:
@@ -193,9 +199,9 @@ public:
         if (InterlockedDecrement(&refs_) == 0) delete this;
     }
 
-    const UniqueKernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    const UniqueKernelHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    FetchJob* job = nullptr;  // the next one, set before wake
+    WakeFlag wake;
+    WakeFlag done;
+    FetchJob* job = nullptr;  // the next one, set before wake is raised
     HMODULE module = nullptr;
 
 private:
@@ -218,7 +224,7 @@ void runJob(Worker* self, FetchJob* job) {
     }
     job->finished.store(true, std::memory_order_release);
     job->release();
-    SetEvent(self->done.get());
+    self->done.raise();
 }
 
 // The workers waiting for a job. The lock is held only to push or pop; a
@@ -270,10 +276,10 @@ IdleWorkers g_idle;
 FetchJob* nextJob(Worker* self) {
     self->job = nullptr;
     if (!g_idle.park(self)) return nullptr;
-    if (WaitForSingleObject(self->wake.get(), kIdleMs) != WAIT_OBJECT_0) {
+    if (!self->wake.wait(kIdleMs)) {
         if (g_idle.leave(self)) return nullptr;
         // A caller took it just as the wait ended: its job is on the way.
-        WaitForSingleObject(self->wake.get(), INFINITE);
+        self->wake.wait(INFINITE);
     }
     return self->job;
 }
@@ -295,12 +301,12 @@ Worker* startJob(FetchJob* job) {
     if (Worker* idle = g_idle.take()) {
         idle->addRef();
         idle->job = job;
-        SetEvent(idle->wake.get());
+        idle->wake.raise();
         return idle;
     }
     std::unique_ptr<Worker, Releaser<Worker>> worker(new Worker);
     worker->job = job;
-    if (!worker->wake || !worker->done ||
+    if (!worker->wake.valid() || !worker->done.valid() ||
         !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
         return nullptr;
@@ -316,6 +322,20 @@ Worker* startJob(FetchJob* job) {
     return nullptr;
 }
 
+// Waits for the caller's job, dispatching the caller's messages until the
+// deadline; when none is waiting yet, first quietly for a moment.
+bool waitFor(Worker& worker, const FetchJob& job) {
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) {
+        const Deadline quiet(std::min(kQuietWaitMs, job.deadline.left()));
+        // A raise left over from a job its caller stopped waiting for: wait on.
+        while (!job.finished.load(std::memory_order_acquire) && quiet.left() > 0 &&
+               worker.done.wait(quiet.left())) {
+        }
+    }
+    return job.finished.load(std::memory_order_acquire) ||
+           waitDispatchingMessages(worker.done.event(), job.finished, job.deadline.left());
+}
+
 }  // namespace
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
@@ -324,7 +344,7 @@ std::string GetSource(const std::string& url, unsigned long boundMs) {
     if (!started) return {};
     const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
     const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
-    if (!waitDispatchingMessages(worker->done.get(), job->finished, job->deadline.left())) return {};
+    if (!waitFor(*worker, *job)) return {};
     return std::move(job->body);
 }
 

@@ -12,6 +12,7 @@
 
 #include "frmsett.h"
 #include "get_source.h"
+#include "wake_flag.h"
 #include "wintest.h"
 
 using tavri::win::GetSource;
@@ -213,6 +214,32 @@ void withPlugin(const char* user, const char* password, const std::function<void
 void type(HWND form, const std::wstring& user, const std::wstring& password) {
     setText(GetDlgItem(form, tavri::win::frmsett_id::kText1), user);
     setText(GetDlgItem(form, tavri::win::frmsett_id::kText2), password);
+}
+
+// The fetch's hand-over between threads, with condition variables and with
+// the event alone (what Windows XP gets).
+TEST(WakeFlag, ARaiseReachesTheWaiterThroughWaitAndThroughItsEvent) {
+    using tavri::win::WakeFlag;
+    for (const auto kind : {WakeFlag::Kind::Fastest, WakeFlag::Kind::EventOnly}) {
+        SCOPED_TRACE(kind == WakeFlag::Kind::Fastest ? "fastest" : "event only");
+        WakeFlag flag(kind);
+        ASSERT_TRUE(flag.valid());
+        EXPECT_FALSE(flag.wait(20));
+        flag.raise();
+        EXPECT_TRUE(flag.wait(0));
+        EXPECT_FALSE(flag.wait(0)) << "the wait lowers the flag";
+        flag.raise();
+        EXPECT_EQ(WaitForSingleObject(flag.event(), 0), WAIT_OBJECT_0) << "raised before the event was asked for";
+        flag.wait(0);
+        {
+            Background raiser([&] { Sleep(50); flag.raise(); });
+            const DWORD start = GetTickCount();
+            EXPECT_TRUE(flag.wait(10000) && GetTickCount() - start < 5000) << "woken, not timed out";
+        }
+        const HANDLE event = flag.event();
+        Background raiser([&] { Sleep(50); flag.raise(); });
+        EXPECT_EQ(WaitForSingleObject(event, 10000), WAIT_OBJECT_0);
+    }
 }
 
 TEST(ReportMethods, FiguresAsIntegersPlanAsTextAndTypedCredentialsArriveExactly) {
