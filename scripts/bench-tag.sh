@@ -13,13 +13,17 @@
 #   scripts/bench-tag.sh [--rounds N] [--delay-ms MS] [--soak COUNT]
 #                        [--soak-only] [--max-growth HANDLES KIB]
 # --max-growth makes the soak fail (exit 3) when it grows more than that.
-# Needs both builds (scripts/build.sh). Exit status 0 when every target is
-# met.
+# Needs both builds (scripts/build.sh). Everything runs on one processor
+# (see tavri_bench_on_one_processor in wine-harness.sh). Exit status 0 when
+# every target is met.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
 
+source "$root/scripts/wine-harness.sh"
 if [ "${1:-}" != "--inside-wine" ]; then
+  tavri_bench_on_one_processor "$0" "$@"
+  tavri_bench_processors
   exec timeout -k 5 1800 "$0" --inside-wine "$@"
 fi
 shift
@@ -43,7 +47,6 @@ work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 winpath() { winepath -w "$1" 2>/dev/null; }
 
 # Not tests/wine/run.sh: its report server would hold the plug-in's port.
-source "$root/scripts/wine-harness.sh"
 tavri_wine_start || exit 1
 settings=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"

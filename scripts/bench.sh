@@ -8,14 +8,18 @@
 #      of the same body (target ratio <= 1.5)
 #   4. under Wine: the longest a message sent to the fetching thread waits
 #      during a fetch whose answer takes 2 s (target <= 50 ms)
-# Needs both builds (scripts/build.sh). Exit status 0 when every ratio meets
-# its target.
+# Needs both builds (scripts/build.sh). Everything runs on one processor
+# (see tavri_bench_on_one_processor in wine-harness.sh). Exit status 0 when
+# every ratio meets its target.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=${TAVRI_NATIVE_BIN:-$root/build/native}
 export TAVRI_NATIVE_BIN=$native
+source "$root/scripts/wine-harness.sh"
 
 if [ "${1:-}" != "--inside-wine" ]; then
+  tavri_bench_on_one_processor "$0" "$@"
+  tavri_bench_processors
   (
     source "$root/scripts/reportserver.sh"
     reportserver_start PORT --port 0 --http-port 0 || exit 1
@@ -27,26 +31,13 @@ fi
 
 # From here on under the Wine harness (not tests/wine/run.sh: its report
 # server would hold the port the plug-in is built for).
-source "$root/scripts/wine-harness.sh"
 tavri_wine_start || exit 1
 source "$root/scripts/reportserver.sh"
 bin=${TAVRI_BIN:-$root/build/win32/bin}
 work=$(mktemp -d /tmp/tavri-bench.XXXXXX)
-key='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'
-saved_user=$(wine reg query "$key" /v username 2>/dev/null | tr -d '\r' | awk '$1 == "username" {print $3}')
-saved_password=$(wine reg query "$key" /v password 2>/dev/null | tr -d '\r' | awk '$1 == "password" {print $3}')
-restore() {
-  reportserver_stop_all
-  tavri_wine_stop
-  if [ -n "$saved_user$saved_password" ]; then
-    wine reg add "$key" /v username /d "$saved_user" /f >/dev/null 2>&1
-    wine reg add "$key" /v password /d "$saved_password" /f >/dev/null 2>&1
-  else
-    wine reg delete "$key" /f >/dev/null 2>&1
-  fi
-  rm -rf "$work"
-}
-trap restore EXIT
+key=$TAVRI_SETTINGS_KEY
+tavri_keep_stored_settings "$work"
+trap 'reportserver_stop_all; _tavri_restore_stored_settings; tavri_wine_stop' EXIT
 
 wine regsvr32 /s "$(winepath -w "$bin/Tavri.dll")" || { echo "bench: regsvr32 Tavri.dll failed" >&2; exit 1; }
 wine reg add "$key" /v username /d bench /f >/dev/null 2>&1

@@ -115,6 +115,29 @@ tavri_wine_stop() {
   _tavri_pids=()
 }
 
+# Benchmarks run everything (Wine's server, the report server, the programs)
+# on one processor. On a virtual machine, waking a thread on another, idle
+# processor can take longer than a whole loopback fetch, and which processor
+# the scheduler gives each thread changes from one run to the next: the same
+# five plain fetches took 1.8 ms in one run and 9 ms in the next, so a figure
+# and its baseline measured across processors do not compare. Re-runs the
+# calling script (its "$0" "$@") pinned, unless it already is or
+# TAVRI_BENCH_ALL_PROCESSORS is set.
+tavri_bench_on_one_processor() {
+  [ -n "${TAVRI_BENCH_ALL_PROCESSORS:-}${TAVRI_BENCH_PROCESSOR:-}" ] && return 0
+  TAVRI_BENCH_PROCESSOR=$(taskset -cp $$ 2>/dev/null | sed 's/.*: *//; s/[-,].*//')
+  [ -n "$TAVRI_BENCH_PROCESSOR" ] || return 0
+  export TAVRI_BENCH_PROCESSOR
+  exec taskset -c "$TAVRI_BENCH_PROCESSOR" "$@"
+}
+tavri_bench_processors() {
+  if [ -n "${TAVRI_BENCH_PROCESSOR:-}" ]; then
+    echo "(everything on processor $TAVRI_BENCH_PROCESSOR; TAVRI_BENCH_ALL_PROCESSORS=1 runs on all)"
+  else
+    echo "(on all processors: figures vary with where the scheduler puts each thread)"
+  fi
+}
+
 # Windows path of a Linux path, for arguments of Windows programs.
 tavri_winpath() { winepath -w "$1" 2>/dev/null; }
 
