@@ -2,7 +2,7 @@
 # Makes the throwaway test TLS material in build/certs (or $1), reusing what
 # exists:
 #   ca.pem, ca.der, ca.key     a test CA (trusted in the private Wine prefix only)
-#   server.pem, server.key     "localhost" (SAN DNS:localhost, IP:127.0.0.1), signed by the CA
+#   server.pem, server.key     "localhost" (SAN DNS:localhost only), signed by the CA
 #   bad.pem, bad.key           a self-signed "localhost" certificate nobody trusts
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +13,7 @@ cd "$dir"
 exec 9>"$dir/.lock"
 flock -w 60 9
 
-subject_alt="subjectAltName=DNS:localhost,IP:127.0.0.1"
+subject_alt="subjectAltName=DNS:localhost"
 quiet() { "$@" >/dev/null 2>&1 || { echo "make-test-certs: failed: $*" >&2; "$@"; exit 1; }; }
 
 if [ ! -f ca.pem ] || [ ! -f ca.key ]; then

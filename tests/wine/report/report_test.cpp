@@ -35,8 +35,11 @@ TEST(Fetch, EachServerAnswerGivesItsBody) {
         {"a report", reportUrl("agent"), "usage=1MB\r\n"},
         {"an error status", reportUrl("status500"), "error=internal\r\n"},
         {"a redirect to https", reportUrl("redirect"), "usage=2MB\r\n"},
+        {"five redirects in a row", reportUrl("hop5"), "usage=2MB\r\n"},
+        {"six redirects in a row", reportUrl("hop6"), ""},
         {"a redirect to http", reportUrl("redirecthttp"), ""},
         {"an untrusted certificate", reportUrl("untrusted", "pw", "untrusted"), ""},
+        {"a certificate for another host", reportUrl("agent").replace(8, 9, "127.0.0.1"), ""},
         {"a dropped connection", reportUrl("drop"), ""},
     };
     for (const auto& c : cases) EXPECT_EQ(GetSource(c.url), c.body) << c.what;
