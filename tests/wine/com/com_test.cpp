@@ -112,7 +112,7 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
 // ("#n" a number, else text), typed (BSTR*, long*) or as VARIANTs, and
 // returns what they hold afterwards, joined by '|'.
 std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const std::vector<std::wstring>& in,
-                     bool typed, CallResult* r) {
+                     bool typed, CallResult* r, bool byName = false) {
     std::deque<Bstr> strings;
     std::deque<long> numbers;
     std::deque<tavri::win::UniqueVariant> variants;
@@ -139,7 +139,7 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
             });
         }
     }
-    *r = call(object, method, args);
+    *r = call(object, method, args, byName);
     std::wstring joined;
     for (const auto& r : read) joined += (joined.empty() ? L"" : L"|") + r();
     return joined;
@@ -174,6 +174,7 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 5 ", L"many"}, false, &r), L"n| 5 |many");
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argError, 0u) << "the index into the arguments, the last one first";
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"#7", L"#9"}, false, &r, true), L"Tavri|2|1") << "by name";
     HRESULT hr = S_OK;
     EXPECT_TRUE(call(object.get(), L"Initialize", {arg(2L), arg(L"a@b"), arg(nullptr)}).isTrue());
     EXPECT_EQ(dispidOf(object.get(), L"Parse", &hr), DISPID_UNKNOWN);

@@ -34,10 +34,15 @@ DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr) {
     return SUCCEEDED(*hr) ? id : DISPID_UNKNOWN;
 }
 
-CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args) {
+CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args, bool byName) {
     CallResult r;
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    std::vector<VARIANT> passed(args.rbegin(), args.rend());
+    std::vector<DISPID> names;
+    if (byName) {
+        passed = args;
+        for (DISPID i = 0; i < static_cast<DISPID>(args.size()); ++i) names.push_back(i);
+    }
+    DISPPARAMS params{passed.data(), names.data(), static_cast<UINT>(passed.size()), static_cast<UINT>(names.size())};
     VARIANT result{};
     EXCEPINFO error{};
     const DISPID id = dispidOf(object, method, &r.hr);

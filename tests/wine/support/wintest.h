@@ -129,7 +129,8 @@ struct CallResult {
     bool isTrue() const { return vt == VT_BOOL && number == VARIANT_TRUE; }
 };
 tavri::win::ComPtr<IDispatch> createPlugin();  // by its ProgID, as the host creates it
-CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {});
+// byName: every argument passed as a named one (by its parameter's position).
+CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {}, bool byName = false);
 DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr);
 // An owned BSTR, passed as a typed by-reference argument.
 class Bstr {
