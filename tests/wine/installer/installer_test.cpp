@@ -45,6 +45,8 @@ std::string installState() {
 const std::string kNothing = "file=none listed=no registered=no";
 const std::string kInstalled = "file=build listed=yes registered=folder";
 
+const wchar_t kCloseWhileInstalling[] = L"&Install, then the close box";
+
 // Starts Install.exe from `folder` in `currentDirectory`, presses `button`
 // (nullptr: the close box) and tells how it ended: the message it showed
 // ("done (i)" or "failed (x)", with its icon) and its exit code.
@@ -54,8 +56,8 @@ std::string run(const fs::path& folder, const fs::path& currentDirectory, const 
     if (!form) return "no installer window";
     if (button && std::wstring(button) == L"Alt+i")  // the access key, typed in lower case
         EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == form; }) && pressChord(form, {VK_MENU, 'I'}));
-    else if (button) clickButton(findChild(form, L"Button", button));
-    else PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else if (button) clickButton(findChild(form, L"Button", std::wstring(button) == kCloseWhileInstalling ? L"&Install" : button));
+    if (!button || std::wstring(button) == kCloseWhileInstalling) PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
     std::string ending;
     if (button && std::wstring(button) != L"&Cancel") {
         // Registration under Wine takes seconds; the installer waits up to a minute per program.
@@ -109,6 +111,7 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
         {"install.reg is read in the current folder; planted tools do not run", nullptr, false, nullptr, true, L"&Install",
          "done (i) exit=0 " + kInstalled},
         {"Alt+I", nullptr, false, nullptr, false, L"Alt+i", "done (i) exit=0 " + kInstalled},
+        {"the close box while installing", nullptr, false, nullptr, false, kCloseWhileInstalling, "done (i) exit=0 " + kInstalled},
         {"Cancel", nullptr, false, nullptr, false, L"&Cancel", "exit=2 " + kNothing},
         {"the close box", nullptr, false, nullptr, false, nullptr, "exit=2 " + kNothing},
     };
