@@ -44,17 +44,12 @@ done
 bin=${TAVRI_BIN:-$root/build/win32/bin}
 port=${TAVRI_TAG_PORT:-47443}
 work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
-winpath() { winepath -w "$1" 2>/dev/null; }
 
 # Not tests/wine/run.sh: its report server would hold the plug-in's port.
 tavri_wine_start || exit 1
-settings=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"
 trap '_tavri_restore_stored_settings; tavri_wine_stop' EXIT
-
-wine regsvr32 /s "$(winpath "$bin/Tavri.dll")" || { echo "bench-tag: regsvr32 Tavri.dll failed" >&2; exit 1; }
-wine reg add "$settings" /v username /d bench /f >/dev/null 2>&1
-wine reg add "$settings" /v password /d pw /f >/dev/null 2>&1
+tavri_bench_account || exit 1
 printf 'account=bench\r\nplan_name=Basic 10GB Upgrade\r\nusage=1234MB\r\nplan_limit=3000MB\r\n' >"$work/report.txt"
 url="https://localhost:$port/mydatamonitor/usage.txt?username=bench&password=pw"
 

@@ -35,13 +35,9 @@ tavri_wine_start || exit 1
 source "$root/scripts/reportserver.sh"
 bin=${TAVRI_BIN:-$root/build/win32/bin}
 work=$(mktemp -d /tmp/tavri-bench.XXXXXX)
-key=$TAVRI_SETTINGS_KEY
 tavri_keep_stored_settings "$work"
 trap 'reportserver_stop_all; _tavri_restore_stored_settings; tavri_wine_stop' EXIT
-
-wine regsvr32 /s "$(winepath -w "$bin/Tavri.dll")" || { echo "bench: regsvr32 Tavri.dll failed" >&2; exit 1; }
-wine reg add "$key" /v username /d bench /f >/dev/null 2>&1
-wine reg add "$key" /v password /d pw /f >/dev/null 2>&1
+tavri_bench_account || exit 1
 printf 'bench\tpw\taccount=bench\\r\\nplan_name=Basic 10GB Upgrade\\r\\nusage=1234MB\\r\\nplan_limit=3000MB\\r\\n\n' >"$work/accounts"
 
 rc=0

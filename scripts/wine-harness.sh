@@ -130,6 +130,14 @@ tavri_bench_on_one_processor() {
   export TAVRI_BENCH_PROCESSOR
   exec taskset -c "$TAVRI_BENCH_PROCESSOR" "$@"
 }
+# For the benchmarks: Tavri.dll registered, and the account "bench" with the
+# password "pw" stored (keep the stored settings first).
+tavri_bench_account() {
+  wine regsvr32 /s "$(tavri_winpath "$TAVRI_BIN/Tavri.dll")" ||
+    { echo "$(basename "$0"): regsvr32 Tavri.dll failed" >&2; return 1; }
+  wine reg add "$TAVRI_SETTINGS_KEY" /v username /d bench /f >/dev/null 2>&1 &&
+    wine reg add "$TAVRI_SETTINGS_KEY" /v password /d pw /f >/dev/null 2>&1
+}
 tavri_bench_processors() {
   if [ -n "${TAVRI_BENCH_PROCESSOR:-}" ]; then
     echo "(everything on processor $TAVRI_BENCH_PROCESSOR; TAVRI_BENCH_ALL_PROCESSORS=1 runs on all)"
