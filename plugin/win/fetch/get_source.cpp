@@ -25,6 +25,7 @@
 #include <memory>
 
 #include "ansi_text.h"
+#include "exchange_lock.h"
 #include "handles.h"
 #include "message_pump.h"
 #include "wake_flag.h"
@@ -227,23 +228,22 @@ void runJob(Worker* self, FetchJob* job) {
     self->done.raise();
 }
 
-// The workers waiting for a job. The lock is held only to push or pop; a
-// waiter gives up its processor rather than spins.
+// The workers waiting for a job. The lock is held only to push or pop.
 class IdleWorkers {
 public:
     Worker* take() {
-        const Lock lock(busy_);
+        const ExchangeLock lock(busy_);
         return count_ ? slots_[--count_] : nullptr;
     }
     bool park(Worker* worker) {
-        const Lock lock(busy_);
+        const ExchangeLock lock(busy_);
         if (count_ == kMaxIdleWorkers) return false;
         slots_[count_++] = worker;
         return true;
     }
     // False when a caller has taken it meanwhile.
     bool leave(Worker* worker) {
-        const Lock lock(busy_);
+        const ExchangeLock lock(busy_);
         Worker** end = slots_ + count_;
         Worker** found = std::find(slots_, end, worker);
         if (found == end) return false;
@@ -253,18 +253,6 @@ public:
     }
 
 private:
-    class Lock {
-    public:
-        explicit Lock(LONG& busy) : busy_(busy) {
-            while (InterlockedExchange(&busy_, 1) != 0) Sleep(0);
-        }
-        ~Lock() { InterlockedExchange(&busy_, 0); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        LONG& busy_;
-    };
     LONG busy_ = 0;
     size_t count_ = 0;
     Worker* slots_[kMaxIdleWorkers] = {};

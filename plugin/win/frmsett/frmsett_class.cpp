@@ -1,26 +1,16 @@
 #include "frmsett_class.h"
 
+#include "exchange_lock.h"
 #include "frmsett.h"
 
 namespace tavri::win::frmsett_class {
 namespace {
 
-// Held while the count changes and the class is registered or unregistered:
-// a flag taken by exchange, so it needs no set-up and no clean-up. Threads
-// meet here only when two settings windows open or close at the same moment;
-// a waiter sleeps rather than yields, so a holder of lower priority finishes.
+// Held while the count changes and the class is registered or unregistered.
+// Threads meet here only when two settings windows open or close at the same
+// moment.
 LONG g_busy = 0;
 LONG g_live = 0;
-
-class ClassLock {
-public:
-    ClassLock() {
-        while (InterlockedExchange(&g_busy, 1) != 0) Sleep(1);
-    }
-    ~ClassLock() { InterlockedExchange(&g_busy, 0); }
-    ClassLock(const ClassLock&) = delete;
-    ClassLock& operator=(const ClassLock&) = delete;
-};
 
 }  // namespace
 
@@ -33,7 +23,7 @@ HINSTANCE thisModule() {
 }
 
 void acquire(WNDPROC windowProc) {
-    const ClassLock lock;
+    const ExchangeLock lock(g_busy);
     if (g_live++ == 0) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -47,7 +37,7 @@ void acquire(WNDPROC windowProc) {
 }
 
 void release() {
-    const ClassLock lock;
+    const ExchangeLock lock(g_busy);
     if (--g_live == 0) UnregisterClassW(kFrmsettClassName, thisModule());
 }
 
