@@ -30,6 +30,9 @@ quietly cmake --build --preset native --target reportserver
 
 source scripts/wine-harness.sh
 source scripts/reportserver.sh
+# The prefix comes first: the report server's CA is trusted inside it.
+step "Starting Wine (the first run makes its private prefix: a minute or two)"
+tavri_wine_start
 trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 
 step "Starting the report server stand-in (https://localhost:47443)"
@@ -40,9 +43,6 @@ reportserver_start port --port 47443 --accounts "$work/accounts" --log "$work/re
 echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 MB of 3000 MB used"
 
 step "Installing the plug-in with Install.exe"
-tavri_wine_start
-# tavri_wine_start sets its own exit trap: stop the server too.
-trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 # A fresh start: no earlier registration or stored credentials.
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
 demo/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"

@@ -89,7 +89,20 @@ _tavri_lock_prefix() {
   export TAVRI_WINE_LOCKED=1
 }
 
+# Wine runs a 32-bit Windows program in a 32-bit Linux process. A kernel built
+# or booted without 32-bit support (ia32_emulation=off) cannot start one, and
+# no package mends that: the run ends with status 77, which ctest counts as
+# skipped, not passed.
+TAVRI_WINE_UNAVAILABLE=77
+_tavri_wine_runs() {
+  wine --version >/dev/null 2>&1 && return 0
+  echo "harness: this machine cannot start Wine's 32-bit programs ($(wine --version 2>&1 | tail -1))." >&2
+  echo "harness: is the kernel's 32-bit emulation off (dmesg: \"32-bit emulation disabled\")? Nothing under Wine can run here." >&2
+  return 1
+}
+
 tavri_wine_start() {
+  _tavri_wine_runs || exit "$TAVRI_WINE_UNAVAILABLE"
   trap tavri_wine_stop EXIT
   trap 'exit 130' INT TERM
   _tavri_lock_prefix || return 1
