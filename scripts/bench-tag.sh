@@ -48,7 +48,6 @@ work=$(mktemp -d /tmp/tavri-bench-tag.XXXXXX)
 # Not tests/wine/run.sh: its report server would hold the plug-in's port.
 tavri_wine_start || exit 1
 tavri_keep_stored_settings "$work"
-trap '_tavri_restore_stored_settings; tavri_wine_stop' EXIT
 tavri_bench_account || exit 1
 printf 'account=bench\r\nplan_name=Basic 10GB Upgrade\r\nusage=1234MB\r\nplan_limit=3000MB\r\n' >"$work/report.txt"
 url="https://localhost:$port/mydatamonitor/usage.txt?username=bench&password=pw"

@@ -36,7 +36,6 @@ source "$root/scripts/reportserver.sh"
 bin=${TAVRI_BIN:-$root/build/win32/bin}
 work=$(mktemp -d /tmp/tavri-bench.XXXXXX)
 tavri_keep_stored_settings "$work"
-trap 'reportserver_stop_all; _tavri_restore_stored_settings; tavri_wine_stop' EXIT
 tavri_bench_account || exit 1
 printf 'bench\tpw\taccount=bench\\r\\nplan_name=Basic 10GB Upgrade\\r\\nusage=1234MB\\r\\nplan_limit=3000MB\\r\\n\n' >"$work/accounts"
 

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds the Windows binaries (build/win32/bin)
-# and the native tree (unit tests, report server stand-in, test registry).
+# Installs what is missing (scripts/install-prereqs.sh), then builds the
+# Windows binaries (build/win32/bin) and the native tree (unit tests, fuzzer,
+# report server stand-in, the ctest registry) in build/.
+#   scripts/build.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-quiet=${TAVRI_QUIET_BUILD:-}
-
+[ $# -eq 0 ] || { echo "usage: scripts/build.sh" >&2; exit 2; }
 scripts/install-prereqs.sh
-run() { if [ -n "$quiet" ]; then "$@" >>build/build.log 2>&1 || { tail -50 build/build.log; return 1; }; else "$@"; fi; }
 mkdir -p build
 cmake --preset win32 >/dev/null
-run cmake --build --preset win32
+cmake --build --preset win32
 cmake --preset native >/dev/null
-run cmake --build --preset native
+cmake --build --preset native

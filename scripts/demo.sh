@@ -33,7 +33,6 @@ source scripts/reportserver.sh
 # The prefix comes first: the report server's CA is trusted inside it.
 step "Starting Wine (the first run makes its private prefix: a minute or two)"
 tavri_wine_start
-trap 'reportserver_stop_all; tavri_wine_stop' EXIT
 
 step "Starting the report server stand-in (https://localhost:47443)"
 work=$(mktemp -d /tmp/tavri-demo.XXXXXX)

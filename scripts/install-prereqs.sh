@@ -10,6 +10,7 @@ demo_packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev
   wine wine32:i386 xvfb
   libssl-dev openssl zip unzip
+  clang-format           # the one format of all C++ (scripts/format.sh)
 )
 test_packages=(
   locales                # a double-byte code page for the fetch tests

@@ -3,16 +3,14 @@
 #
 # Sourced, it gives:
 #   reportserver_start VAR [ARGS...]   starts build/native/reportserver/reportserver
-#       in the background with the test certificate (made if missing), port
-#       47443 unless ARGS has --port; under the Wine harness (WINEPREFIX set) its
-#       CA is trusted in the prefix; waits (bounded) until it listens and sets
-#       VAR to its HTTPS port (VAR_HTTP, VAR_UNTRUSTED, VAR_SILENT to its
-#       other ports, if any). A
-#       fixed port is taken under a lock, so concurrent test runs queue.
-#   reportserver_stop_all              stops every server started here, by pid
-#   reportserver_reserve_port PORT     takes PORT's lock without serving on it
-#       (for "server down" tests on the port a build points at)
-# Servers are stopped when the sourcing script exits (trap on EXIT).
+#       in the background with the test certificate (made if missing: the
+#       Wine harness's tavri_wine_start makes it and trusts its CA), port
+#       47443 unless ARGS has --port; waits (bounded) until it listens and
+#       sets VAR to its HTTPS port (VAR_HTTP, VAR_UNTRUSTED, VAR_SILENT to its
+#       other ports, if any). A fixed port is taken under a lock, so
+#       concurrent test runs queue.
+# Every server started here is stopped, and its port's lock let go, when the
+# sourcing script (or subshell) exits (scripts/on-exit.sh).
 #
 # Run directly, it serves in the foreground: scripts/reportserver.sh [ARGS...]
 # (Ctrl-C stops it). reportserver --help lists the ARGS.
@@ -21,18 +19,20 @@ _rs_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 _rs_build=${TAVRI_BUILD:-$_rs_root/build}
 REPORTSERVER=${REPORTSERVER:-${TAVRI_NATIVE_BIN:-$_rs_build/native}/reportserver/reportserver}
 REPORTSERVER_CERTS=${REPORTSERVER_CERTS:-$_rs_build/certs}
+source "$_rs_root/scripts/on-exit.sh"
 _rs_pids=()
 _rs_lockfds=()
 _rs_dir=
 
 # Safe under `set -e`: a server that already ended, or the signal status
 # that `wait` reports, is no error.
-reportserver_stop_all() {
+_rs_stop_all() {
   local pid
   for pid in "${_rs_pids[@]}"; do
     { kill "$pid" && wait "$pid"; } 2>/dev/null || true
   done
-  _rs_pids=()
+  source "$_rs_root/scripts/on-exit.sh"
+_rs_pids=()
   local fd
   for fd in "${_rs_lockfds[@]}"; do exec {fd}>&-; done
   _rs_lockfds=()
@@ -40,23 +40,10 @@ reportserver_stop_all() {
   _rs_dir=
 }
 
-reportserver_reserve_port() {
-  local lockfd
-  exec {lockfd}>"$_rs_build/reportserver-$1.lock"
-  flock -w 600 "$lockfd" || { echo "reportserver: port $1 stayed busy" >&2; exec {lockfd}>&-; return 1; }
-  _rs_lockfds+=("$lockfd")
-}
-
 reportserver_start() {
   local var=$1; shift
   [ -x "$REPORTSERVER" ] || { echo "reportserver: $REPORTSERVER is not built" >&2; return 1; }
   "$_rs_root/scripts/make-test-certs.sh" "$REPORTSERVER_CERTS" >/dev/null || return 1
-  # The harness trusts build/certs/ca.der once per CA; certificates made just
-  # now were not there when it looked.
-  if [ -n "${WINEPREFIX:-}" ] && [ "$REPORTSERVER_CERTS" = "$_rs_build/certs" ]; then
-    (source "$_rs_root/scripts/wine-harness.sh" && _tavri_trust_test_ca) ||
-      { echo "reportserver: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
-  fi
   [ -n "$_rs_dir" ] || _rs_dir=$(mktemp -d /tmp/reportserver.XXXXXX)
 
   local args=("$@") port=47443 i
@@ -69,7 +56,11 @@ reportserver_start() {
   printf '%s\n' "${args[@]}" | grep -qx -- --port || args+=(--port "$port")
 
   if [ "$port" != 0 ]; then
-    reportserver_reserve_port "$port" || return 1
+    local lockfd
+    exec {lockfd}>"$_rs_build/reportserver-$port.lock"
+    flock -w 600 "$lockfd" ||
+      { echo "reportserver: port $port stayed busy" >&2; exec {lockfd}>&-; return 1; }
+    _rs_lockfds+=("$lockfd")
   fi
 
   local out=$_rs_dir/out.$RANDOM.$RANDOM
@@ -102,5 +93,5 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     args+=(--cert "$REPORTSERVER_CERTS/server.pem" --key "$REPORTSERVER_CERTS/server.key")
   exec "$REPORTSERVER" "${args[@]}"
 else
-  trap reportserver_stop_all EXIT
+  tavri_on_exit _rs_stop_all
 fi

@@ -1,18 +1,31 @@
 # Sourced by every script that runs Tavri's Windows binaries under Wine.
 #
-#   tavri_wine_start     private 32-bit prefix (made once), Xvfb on a free
-#                        display, Wine's virtual desktop for all windows
-#   tavri_wine_stop      stops everything started here, by process id
+#   tavri_wine_start     takes the private prefix in turn, makes it once (a
+#                        32-bit one in build/wineprefix;
+#                        TAVRI_WINDOWS_VERSION=winxp: one that reports
+#                        Windows XP), makes the test certificates
+#                        (build/certs) and trusts their CA in the prefix,
+#                        starts Xvfb on a free display with Wine's virtual
+#                        desktop for all windows. Ends the script with status
+#                        77 (ctest: skipped) on a machine that cannot start
+#                        Wine's 32-bit programs.
 #   tavri_track PID      stop PID too when the script ends
+#   tavri_keep_stored_settings WORK
+#                        saves the plug-in's stored settings now; puts them
+#                        back and removes the folder WORK when the script ends
+#   tavri_winpath PATH   the Windows path of a Linux path
+#   TAVRI_SETTINGS_KEY   the registry key of the plug-in's stored settings
+#   tavri_bench_*        what the benchmarks share (below)
 #
-# Everything started is stopped on exit, also when a test fails. Runs take
-# the prefix in turn (one wineserver, one virtual desktop): a second run waits
-# for the first instead of sharing, or killing, its programs.
+# Everything started here is stopped by process id when the script exits
+# (scripts/on-exit.sh), also when a test fails. Runs take the prefix in turn
+# (one wineserver, one virtual desktop): a second run waits for the first
+# instead of sharing, or killing, its programs.
 
 TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+source "$TAVRI_ROOT/scripts/on-exit.sh"
 TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
 TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
-TAVRI_ARTIFACTS=${TAVRI_ARTIFACTS:-$TAVRI_BUILD/artifacts}
 
 export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}}
 export WINEARCH=win32
@@ -46,17 +59,17 @@ _tavri_make_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
-# Trusts the test CA inside the private prefix only, once per CA.
+# Makes the test certificates if missing and trusts their CA inside the
+# private prefix only, once per CA.
 _tavri_trust_test_ca() {
+  "$TAVRI_ROOT/scripts/make-test-certs.sh" "$TAVRI_BUILD/certs" >/dev/null || return 1
   local der=$TAVRI_BUILD/certs/ca.der
-  [ -f "$der" ] || return 0
   local stamp=$WINEPREFIX/.tavri-ca.sha
   local sum
   sum=$(sha256sum "$der" | cut -d' ' -f1)
   [ "$(cat "$stamp" 2>/dev/null)" = "$sum" ] && return 0
-  if [ -f "$TAVRI_BIN/trustca.exe" ]; then
-    wine "$TAVRI_BIN/trustca.exe" "$(winepath -w "$der")" >&2 && echo "$sum" >"$stamp"
-  fi
+  [ -f "$TAVRI_BIN/trustca.exe" ] || { echo "harness: $TAVRI_BIN/trustca.exe is not built" >&2; return 1; }
+  wine "$TAVRI_BIN/trustca.exe" "$(winepath -w "$der")" >&2 && echo "$sum" >"$stamp"
 }
 
 _tavri_start_xvfb() {
@@ -103,17 +116,16 @@ _tavri_wine_runs() {
 
 tavri_wine_start() {
   _tavri_wine_runs || exit "$TAVRI_WINE_UNAVAILABLE"
-  trap tavri_wine_stop EXIT
+  tavri_on_exit _tavri_wine_stop
   trap 'exit 130' INT TERM
   _tavri_lock_prefix || return 1
-  mkdir -p "$TAVRI_ARTIFACTS"
   _tavri_make_prefix
   _tavri_start_xvfb
-  _tavri_trust_test_ca
+  _tavri_trust_test_ca || { echo "harness: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
 }
 
 # Safe under `set -e`: what already ended is no error.
-tavri_wine_stop() {
+_tavri_wine_stop() {
   local pid
   for pid in "${_tavri_pids[@]}"; do
     kill "$pid" 2>/dev/null || true
@@ -172,7 +184,7 @@ tavri_keep_stored_settings() {
   _tavri_settings_saved=
   wine reg export "$TAVRI_SETTINGS_KEY" "$(tavri_winpath "$1/saved.reg")" /y >/dev/null 2>&1 &&
     _tavri_settings_saved=1
-  trap _tavri_restore_stored_settings EXIT
+  tavri_on_exit _tavri_restore_stored_settings
 }
 
 _tavri_restore_stored_settings() {

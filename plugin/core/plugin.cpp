@@ -74,16 +74,14 @@ bool plugin::ParseTag(std::string_view sTag, std::string& sResult) {
 
     const Value limit = plan_limit();
     const Value used = usage();
-    // Kept apart until the end: an expansion of this object nested in one of
-    // the fetches below (from a message dispatched meanwhile) has its own.
+    // A local, not a member: an expansion of this object nested in one of the
+    // fetches below (from a message dispatched meanwhile) has its own.
     const std::string amountLeft = subtract(limit, used, services_.numbers).toString();
-    amountLeft_ = amountLeft;
 
     const Value planName = plan_name();
     const Value amountUsed = usage();
     const Value planLimit = plan_limit();
     sResult = statisticsText(planName, amountUsed, planLimit, amountLeft);
-    amountLeft_ = amountLeft;
     return true;
 }
 

@@ -39,12 +39,6 @@ public:
     Value plan_limit();
     Value plan_name();
 
-    // Members, exposed read-only for tests and diagnostics.
-    const std::string& accountName() const { return accountName_; }
-    const std::string& password() const { return password_; }
-    const std::string& lastReport() const { return lastReport_; }
-    const std::string& amountLeft() const { return amountLeft_; }
-
 private:
     // One report call up to the key's removal: credentials from the form,
     // fetch, cut out the field. `result` holds the outcome of every finished
@@ -55,7 +49,6 @@ private:
     std::string accountName_;
     std::string password_;
     std::string lastReport_;
-    std::string amountLeft_;
 };
 
 std::string reportUrlPrefix(std::string_view providerHost);

@@ -23,7 +23,6 @@ public:
 
     // The live window, created hidden and empty when there is none.
     SettingsWindow& window();
-    bool isLoaded() const { return current_ != nullptr; }
 
     // Text1 <- stored "username", Text2 <- stored "password". Does not show.
     void LoadSettings();

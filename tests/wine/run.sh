@@ -2,6 +2,7 @@
 # The one way tests drive Tavri's Windows binaries under Wine.
 #   run.sh [--timeout SECONDS] [--locale LOCALE] PROGRAM.exe [ARGS...]
 #   run.sh [--timeout SECONDS] [--locale LOCALE] SCRIPT.sh [ARGS...]
+# (default timeout 300 s; LOCALE e.g. ja_JP.UTF-8, compiled into build/locale).
 # Around the program: the private prefix and Xvfb (scripts/wine-harness.sh), Tavri.dll
 # registered, the stored settings kept and put back, and one report server
 # for the whole run on the port the build points at (47443), serving the
@@ -10,25 +11,33 @@
 # (it drops a connection once the client has been quiet for 2 s).
 # The program finds them in TAVRI_HTTP_PORT, TAVRI_UNTRUSTED_PORT,
 # TAVRI_SILENT_PORT and TAVRI_SERVER_LOG (a Windows path).
-# A GoogleTest program passes only when it ran to its summary.
+# A GoogleTest program passes only when it ran to its summary and ran at
+# least one test. Everything started here is stopped, and the work folder
+# removed, when the run ends. Exit status: the program's; 2 for a wrong call;
+# 77 (skipped) on a machine that cannot run Wine's 32-bit programs.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../../scripts/wine-harness.sh"
+usage() { sed -n '3,5p' "$0" | sed 's/^# \{0,1\}/usage: /' >&2; exit 2; }
 
 limit=300 locale=
 while :; do
   case ${1:-} in
-    --timeout) limit=$2; shift 2 ;;
-    --locale) locale=$2; shift 2 ;;
+    --timeout) [ $# -ge 2 ] || usage; limit=$2; shift 2 ;;
+    --locale) [ $# -ge 2 ] || usage; locale=$2; shift 2 ;;
+    -*) usage ;;
     *) break ;;
   esac
 done
+case ${1:-} in
+  *.exe | *.sh) [ -f "$1" ] || { echo "run.sh: $1 does not exist" >&2; exit 2; } ;;
+  *) usage ;;
+esac
+source "$here/../../scripts/wine-harness.sh"
 
 tavri_wine_start || exit 1
 work=$(mktemp -d /tmp/tavri-wine.XXXXXX)
 tavri_keep_stored_settings "$work"
 source "$TAVRI_ROOT/scripts/reportserver.sh"
-trap 'reportserver_stop_all; _tavri_restore_stored_settings; tavri_wine_stop' EXIT
 
 # Bodies that are easier to make than to write down.
 perl -e 'print "\x80\xE9\x9F\xA0\xFF\x96" x 17000, "usage=5MB\r\n"' >"$work/letters1252.bin"
@@ -59,10 +68,11 @@ case $1 in
   *)
     timeout -k 5 "$limit" wine "$@" 2>&1 | tee "$work/output"
     rc=${PIPESTATUS[0]}
-    if [ "$rc" -eq 0 ] && grep -q '^\[==========\] Running' "$work/output" &&
-       ! grep -q '^\[  PASSED  \]' "$work/output"; then
-      echo "run.sh: $(basename "$1") ended before its summary" >&2
-      rc=1
+    if [ "$rc" -eq 0 ] && grep -q '^\[==========\] Running' "$work/output"; then
+      if ! grep -q '^\[  PASSED  \] [1-9]' "$work/output"; then
+        echo "run.sh: $(basename "$1") ran no test, or ended before its summary" >&2
+        rc=1
+      fi
     fi ;;
 esac
 [ "$rc" -eq 124 ] && echo "run.sh: $* did not finish within ${limit}s" >&2
