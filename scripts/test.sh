@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# The whole test suite: builds everything, then one ctest run over the native
-# unit tests, the fuzzer and the Windows binaries under Wine; then the line
-# counts of code and tests.
+# The whole test suite:
+#   scripts/test.sh [CTEST-ARGS...]     e.g. -R wine_report, -L wine
+# installs what is missing and builds everything (scripts/build.sh); checks
+# the format of all C++ (scripts/format.sh); runs ctest over the native unit
+# tests, the fuzzer, the import check and the Windows binaries under Wine;
+# and holds the tests to their budget of lines (scripts/loc.sh --check).
+# Each check runs even when an earlier one failed; the exit status is 1 if
+# any of them failed. Everything the Wine tests start is stopped by them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+  -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+esac
 scripts/build.sh
 status=0
-ctest --test-dir build/native --output-on-failure "$@" || status=$?
-scripts/loc.sh
+scripts/format.sh || status=1
+ctest --test-dir build/native --output-on-failure "$@" || status=1
+scripts/loc.sh --check || status=1
 exit "$status"
