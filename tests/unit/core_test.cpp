@@ -89,6 +89,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     }
     void start(std::string_view commandLine, int style) override {
         note("start " + std::string(commandLine) + " " + std::to_string(style));
+        if (failing == "start") throw std::runtime_error("no browser");
     }
 
     std::string log;
@@ -97,7 +98,7 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     Script user;                  // for the next showing
     std::function<void()> onBox;  // runs while a message box is up
     std::function<void()> duringGet;  // runs during each fetch
-    std::string failing;          // the key whose writes fail
+    std::string failing;          // the key whose writes fail, or "start"
     SettingsForm form{{*this, *this, *this, *this}};
     PluginServices services{form, *this, *this, *this, *this, "u="};
     plugin plug{services};
@@ -188,6 +189,14 @@ TEST(Protocol, SettingsCommand) {
          "not be saved: disk full; close; destroy; result ''"},
         {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
          "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
+        {"/xtavrisett",  // the form stays open
+         [](FakeWindow& f) {
+             f.w.failing = "start";
+             f.events.onSiteButton();
+             f.events.onCloseBox();
+         },
+         "show s,t; start explorer https://www.tavri.example/ 2; box W Tavri Plugin: The web site "
+         "could not be opened: no browser; close; destroy; result ''"},
         {"/xtavrisett ", nullptr, "not ours 'x'"}, {"xtavrisett", nullptr, "not ours 'x'"},
         {"/xtavri", nullptr, "not ours 'x'"},
     };
