@@ -69,7 +69,8 @@ TEST(Fetch, ChunksAreJoinedExactlyAndTheReadStopsAt16MiB) {
 }
 
 // A message-only window of the fetching thread that counts its WM_APP
-// messages; wParam 1 asks for a nested fetch, 2 lets go of `object`.
+// messages; wParam 1 asks for a nested fetch, 2 lets go of `object`, 3 posts
+// the message again (a state machine driven by PostMessage).
 struct Probe {
     int dispatched = 0;
     std::string nested;
@@ -82,6 +83,7 @@ struct Probe {
         ++self->dispatched;
         if (wp == 1) self->nested = GetSource(reportUrl("nested"));
         if (wp == 2) self->left = self->object->Release();
+        if (wp == 3) PostMessageW(hwnd, WM_APP, 3, 0);
         return 0;
     }
     Probe() {
@@ -194,6 +196,22 @@ TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
     EXPECT_EQ(std::to_string(probe.dispatched) + " " + probe.nested + outer, "2 usage=4MB\r\nusage=8MB\r\n");
     MSG quit{};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7) << "WM_QUIT was swallowed";
+}
+
+// A queue that is never empty: the fetch still returns once its answer is
+// in, and the window's messages go on being dispatched meanwhile.
+TEST(Fetch, ABusyQueueDoesNotHoldTheFetchBack) {
+    GetSource(reportUrl("busy"));  // quick once the connection is open
+    Probe probe;
+    PostMessageW(probe.hwnd, WM_APP, 3, 0);
+    const DWORD start = GetTickCount();
+    const std::string body = GetSource(reportUrl("busy"), 5000);
+    const DWORD ms = GetTickCount() - start;
+    MSG left;
+    while (PeekMessageW(&left, probe.hwnd, WM_APP, WM_APP, PM_REMOVE)) {
+    }
+    EXPECT_TRUE(body == "usage=3MB\r\n" && ms < 500 && probe.dispatched > 1)
+        << ms << " ms, dispatched " << probe.dispatched;
 }
 
 // Runs work on a thread of its own with a plug-in object made there as the
