@@ -13,7 +13,9 @@
 // ignores them, and closing the handles does not end it either), the caller
 // stops waiting at the bound and the worker finishes on its own later. So the
 // worker owns everything it touches: the job is reference-counted, and the
-// worker holds a reference on the module until it exits.
+// worker holds a reference on the module until it exits. Against a server
+// that accepts the connection and never speaks, such workers could pile up
+// without end: at most kMaxRunningFetches fetches run at once.
 #include "get_source.h"
 
 #include <windows.h>
@@ -45,11 +47,11 @@ constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // watches only its flag is woken far sooner (see WakeFlag). A message that
 // arrives meanwhile waits no longer than this.
 constexpr DWORD kQuietWaitMs = 5;
-constexpr size_t kMaxIdleWorkers = 4;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 LONG g_workers = 0;
+LONG g_running = 0;  // fetches between their start and the end of their job
 
 class Deadline {
 public:
@@ -223,6 +225,9 @@ void runJob(Worker* self, FetchJob* job) {
     } catch (...) {
         job->body.clear();  // out of memory: nothing
     }
+    // Its place goes back before its caller can see it finished, so the
+    // caller's next fetch finds it free.
+    InterlockedDecrement(&g_running);
     job->finished.store(true, std::memory_order_release);
     job->release();
     self->done.raise();
@@ -237,7 +242,7 @@ public:
     }
     bool park(Worker* worker) {
         const ExchangeLock lock(busy_);
-        if (count_ == kMaxIdleWorkers) return false;
+        if (count_ == kMaxIdleFetchWorkers) return false;
         slots_[count_++] = worker;
         return true;
     }
@@ -255,7 +260,7 @@ public:
 private:
     LONG busy_ = 0;
     size_t count_ = 0;
-    Worker* slots_[kMaxIdleWorkers] = {};
+    Worker* slots_[kMaxIdleFetchWorkers] = {};
 };
 
 IdleWorkers g_idle;
@@ -279,6 +284,15 @@ DWORD WINAPI workerMain(void* param) {
     self->release();
     InterlockedDecrement(&g_workers);
     FreeLibraryAndExitThread(module, 0);
+}
+
+// One of the places for running fetches; false when all are taken. Any
+// running fetch may be left behind at its bound, so each takes one when it
+// starts, and its worker gives it back when the job ends.
+bool takePlace() {
+    if (InterlockedIncrement(&g_running) <= kMaxRunningFetches) return true;
+    InterlockedDecrement(&g_running);
+    return false;
 }
 
 // Hands job to an idle worker, or to a new one; the worker comes with a
@@ -328,8 +342,12 @@ bool waitFor(Worker& worker, const FetchJob& job) {
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
     auto created = std::make_unique<FetchJob>(utf8ToAnsi(url), boundMs);
+    if (!takePlace()) return {};
     Worker* const started = startJob(created.get());
-    if (!started) return {};
+    if (!started) {
+        InterlockedDecrement(&g_running);
+        return {};
+    }
     const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
     const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
     if (!waitFor(*worker, *job)) return {};

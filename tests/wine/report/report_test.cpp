@@ -7,6 +7,7 @@
 #include <winternl.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 
@@ -148,8 +149,10 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
 }
 
 // 200 fetches from 100 threads, whose TLS handshakes the server holds for 2 s
-// and then drops: each caller stops waiting at its bound, and once the server
-// has let go, every worker has ended and closed what it opened.
+// and then drops: the fetches that get a place wait out their bound and leave
+// their workers behind, the rest fail at once, and the workers never outnumber
+// the places and the idle ones. Once the server has let go, every worker has
+// ended and closed what it opened.
 TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     // Counted in the system's tables (Wine answers GetProcessHandleCount with 0).
     const auto threadsAndHandles = [] {
@@ -168,19 +171,25 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     };
     GetSource(reportUrl("agent", "pw", "untrusted"));  // what the first TLS fetch opens for good
     const auto before = threadsAndHandles();
-    std::atomic<int> late{0};
+    std::atomic<int> late{0}, waited{0};
+    long workers[200] = {};  // live after each fetch
     {
         std::deque<Background> callers;
         for (int i = 0; i < 100; ++i)
-            callers.emplace_back([&] {
+            callers.emplace_back([&, i] {
                 for (int j = 0; j < 2; ++j) {
                     const DWORD start = GetTickCount();
                     late += !GetSource(reportUrl("agent", "pw", "silent"), 500).empty() || GetTickCount() - start > 700;
+                    waited += GetTickCount() - start >= 250;
+                    workers[2 * i + j] = tavri::win::liveFetchWorkers();
                 }
             });
         for (auto& caller : callers) ASSERT_TRUE(caller.join(20000));
     }
     EXPECT_EQ(late, 0) << "fetches that did not end at their bound";
+    EXPECT_LE(waited, tavri::win::kMaxRunningFetches) << "fetches that waited though every place was taken";
+    EXPECT_LE(*std::max_element(workers, workers + 200),
+              tavri::win::kMaxRunningFetches + long{tavri::win::kMaxIdleFetchWorkers});
     auto after = before;
     EXPECT_TRUE(waitUntil([&] { return after = threadsAndHandles(), after.first <= before.first && after.second <= before.second; }, 10000))
         << "threads, handles: " << before.first << ", " << before.second << " before, " << after.first << ", " << after.second << " after";
