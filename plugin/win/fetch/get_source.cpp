@@ -40,7 +40,6 @@ constexpr DWORD kChunkSize = 256;
 constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
 constexpr int kMaxRedirects = 5;
-constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
 constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // How long a caller with no input waiting first waits without watching its
 // message queue: a loopback or LAN answer comes within it, and a wait that
@@ -298,7 +297,9 @@ bool takePlace() {
 // Hands job to an idle worker, or to a new one; the worker comes with a
 // reference for the caller. A worker holds a reference on the module that
 // holds its code from before it starts until it exits, so that module stays
-// loaded under it.
+// loaded under it. Workers run WinINet, the TLS stack and certificate chain
+// building (which may fetch revocation data), so they get the stack the
+// system gives a thread by default.
 Worker* startJob(FetchJob* job) {
     if (Worker* idle = g_idle.take()) {
         idle->addRef();
@@ -314,9 +315,7 @@ Worker* startJob(FetchJob* job) {
         return nullptr;
     worker->addRef();
     InterlockedIncrement(&g_workers);
-    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, workerMain,
-                                                 worker.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                                 nullptr));
+    const UniqueKernelHandle thread(CreateThread(nullptr, 0, workerMain, worker.get(), 0, nullptr));
     if (thread) return worker.release();
     InterlockedDecrement(&g_workers);
     FreeLibrary(worker->module);
