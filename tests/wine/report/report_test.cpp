@@ -311,6 +311,35 @@ TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
     FreeLibrary(dll);
 }
 
+// A host forces the DLL out while its thread still has the plug-in's settings
+// window: by FreeLibrary of its own, or by CoUninitialize, which frees
+// in-process servers whether or not they are in use. The last reference left
+// is the fetch worker's, which goes once the worker has been idle for a
+// second. A broadcast to the thread's windows after that must not reach code
+// that is gone.
+TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
+    storeCredentials("unload", "pw");
+    for (const bool byCom : {false, true}) {
+        Background host([&] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            EXPECT_EQ(call(createPlugin().get(), L"usage").number, 5);
+            if (byCom)
+                CoUninitialize();
+            else
+                FreeLibrary(GetModuleHandleW(L"Tavri.dll"));  // the reference COM holds
+            Sleep(2000);  // past the worker's idle time
+            const DWORD thread = GetCurrentThreadId();
+            for (HWND window : findWindows({0, thread, nullptr, nullptr, false}))
+                SendMessageW(window, WM_SETTINGCHANGE, 0, 0);
+            const auto forms =
+                findWindows({0, thread, tavri::win::kFrmsettClassName, nullptr, false});
+            EXPECT_TRUE(GetModuleHandleW(L"Tavri.dll") || forms.empty()) << byCom;
+            if (!byCom) CoUninitialize();
+        });
+        EXPECT_TRUE(host.join(30000));
+    }
+}
+
 TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
     withPlugin("nobody", "wrong", [](IDispatch* plugin, HWND) {
         MessageBoxView warning;
