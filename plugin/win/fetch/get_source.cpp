@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "ansi_text.h"
 #include "exchange_lock.h"
@@ -307,12 +308,13 @@ Worker* startJob(FetchJob* job) {
         idle->wake.raise();
         return idle;
     }
-    std::unique_ptr<Worker, Releaser<Worker>> worker(new Worker);
-    worker->job = job;
-    if (!worker->wake.valid() || !worker->done.valid() ||
+    // Out of memory is a failure to start like any other: the caller's place goes back.
+    std::unique_ptr<Worker, Releaser<Worker>> worker(new (std::nothrow) Worker);
+    if (!worker || !worker->wake.valid() || !worker->done.valid() ||
         !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
         return nullptr;
+    worker->job = job;
     worker->addRef();
     InterlockedIncrement(&g_workers);
     const UniqueKernelHandle thread(CreateThread(nullptr, 0, workerMain, worker.get(), 0, nullptr));
