@@ -187,7 +187,7 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
         for (auto& caller : callers) ASSERT_TRUE(caller.join(20000));
     }
     EXPECT_EQ(late, 0) << "fetches that did not end at their bound";
-    EXPECT_LE(waited, tavri::win::kMaxRunningFetches) << "fetches that waited though every place was taken";
+    EXPECT_LE(waited, tavri::win::kMaxRunningFetches) << "fetches that waited with no place free";
     EXPECT_LE(*std::max_element(workers, workers + 200),
               tavri::win::kMaxRunningFetches + long{tavri::win::kMaxIdleFetchWorkers});
     auto after = before;
