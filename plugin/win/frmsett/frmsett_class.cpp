@@ -22,7 +22,7 @@ HINSTANCE pinnedModule() {
     HMODULE module = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&thisModule), &module);
-    return module;
+    return module ? module : thisModule();
 }
 
 }  // namespace
