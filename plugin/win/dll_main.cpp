@@ -20,7 +20,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
             return TRUE;
         case DLL_PROCESS_DETACH:
             // At process exit everything goes anyway; only a real unload
-            // (FreeLibrary) frees the per-thread state.
+            // (FreeLibrary) frees the per-thread state. Once a settings window
+            // has existed the module is pinned, and no real unload comes.
             if (!reserved) releaseThreadContexts();
             return TRUE;
         default:

@@ -87,7 +87,23 @@ ThreadContext& ThreadContext::current() {
 }
 
 void ThreadContext::release() {
-    if (InterlockedDecrement(&refs_) == 0) delete this;
+    if (InterlockedDecrement(&refs_) == 0 && !leftToSystem_.load()) delete this;
+}
+
+// Under the loader lock, on the ending thread, where no window may be
+// destroyed. A settings window the thread still has is left to the system,
+// which destroys it once the thread has ended; the context is then never
+// freed, since the window's procedure reaches it until that moment. Objects
+// of the thread still alive keep using it. Either way it leaves the process's
+// list, so an unload never frees it.
+void ThreadContext::detach() {
+    if (slot_) slot_->context.store(nullptr, std::memory_order_release);
+    slot_ = nullptr;
+    if (form_.isLoaded()) {
+        leftToSystem_.store(true);
+        leaveSettingsWindow();
+    }
+    release();
 }
 
 void ThreadContext::start() {
@@ -113,24 +129,30 @@ bool reserveThreadContextSlot() {
     return g_tls != TLS_OUT_OF_INDEXES;
 }
 
-// Under the loader lock, on the ending thread: the context's settings window
-// belongs to this thread and may be destroyed here; nothing is released
-// through COM (objects hold their type information themselves).
+// Under the loader lock, on the ending thread; nothing is released through
+// COM (objects hold their type information themselves).
 void endThreadContext() {
     if (g_tls == TLS_OUT_OF_INDEXES) return;
     if (auto* context = static_cast<ThreadContext*>(TlsGetValue(g_tls))) {
         TlsSetValue(g_tls, nullptr);
-        context->release();
+        context->detach();
     }
 }
 
 void releaseThreadContexts() {
-    // Only reached when the DLL is unloaded, which COM does only once no
-    // object, lock, settings window or fetch worker is left: the contexts
-    // left belong to threads that still run and are idle.
+    // Only reached when the DLL is unloaded while the process goes on, which
+    // cannot happen once a settings window has existed (creating one pins the
+    // module): the contexts listed belong to threads that still run and never
+    // had one. A context is freed only when its thread alone holds it; one
+    // that objects still use stays, with its entry.
     for (ContextSlot* s = g_slots.exchange(nullptr); s;) {
-        delete s->context.exchange(nullptr);
-        delete std::exchange(s, s->next);
+        ContextSlot* const next = s->next;
+        ThreadContext* const context = s->context.load(std::memory_order_acquire);
+        if (!context || InterlockedCompareExchange(&context->refs_, 0, 1) == 1) {
+            delete context;
+            delete s;
+        }
+        s = next;
     }
     if (g_tls != TLS_OUT_OF_INDEXES) TlsFree(std::exchange(g_tls, TLS_OUT_OF_INDEXES));
 }

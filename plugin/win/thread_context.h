@@ -4,9 +4,12 @@
 // which also runs the component's start-up routine (LoadSettings) before that
 // object is handed out. The thread holds one reference and every object one;
 // it goes with the last of them, so a thread that ends leaves nothing behind
-// once its objects are gone.
+// once its objects are gone, except a context whose settings window the
+// thread still had: that one is left to the system with the window.
 #include <windows.h>
 #include <oaidl.h>
+
+#include <atomic>
 
 #include "fetch/get_source.h"
 #include "frmsett/frmsett.h"
@@ -31,6 +34,8 @@ public:
 
     void addRef() { InterlockedIncrement(&refs_); }
     void release();
+    // Lets go of the thread's reference as the thread ends (see endThreadContext).
+    void detach();
     PluginServices& services() { return services_; }
 
     ThreadContext(const ThreadContext&) = delete;
@@ -52,6 +57,7 @@ private:
     PluginServices services_;
     bool settingsLoaded_ = false;
     LONG refs_ = 1;
+    std::atomic<bool> leftToSystem_{false};  // never freed: its window may still reach it
     ContextSlot* slot_ = nullptr;  // where the process's list of contexts holds this one
 
     friend void releaseThreadContexts();
@@ -69,8 +75,8 @@ const PluginTypeInfo& pluginTypeInfo();
 void releasePluginTypeInfo();
 
 // DllMain: reserve the per-thread slot on load; let go of the ending thread's
-// context; free every context when the DLL is unloaded while the process
-// goes on. None of them calls into COM.
+// context; free the contexts nothing uses when the DLL is unloaded while the
+// process goes on. None of them calls into COM or destroys a window.
 bool reserveThreadContextSlot();
 void endThreadContext();
 void releaseThreadContexts();

@@ -13,7 +13,9 @@
 // ignores them, and closing the handles does not end it either), the caller
 // stops waiting at the bound and the worker finishes on its own later. So the
 // worker owns everything it touches: the job is reference-counted, and the
-// worker holds a reference on the module until it exits.
+// worker holds a reference on the module until it exits. Against a server
+// that accepts the connection and never speaks, such workers could pile up
+// without end: at most kMaxRunningFetches fetches run at once.
 #include "get_source.h"
 
 #include <windows.h>
@@ -23,6 +25,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "ansi_text.h"
 #include "exchange_lock.h"
@@ -38,18 +41,17 @@ constexpr DWORD kChunkSize = 256;
 constexpr size_t kMaxReportBytes = 16u * 1024 * 1024;
 constexpr DWORD kOperationTimeoutMs = 6000;  // connect, send, each receive
 constexpr int kMaxRedirects = 5;
-constexpr SIZE_T kWorkerStackBytes = 256 * 1024;
 constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // How long a caller with no input waiting first waits without watching its
 // message queue: a loopback or LAN answer comes within it, and a wait that
 // watches only its flag is woken far sooner (see WakeFlag). A message that
 // arrives meanwhile waits no longer than this.
 constexpr DWORD kQuietWaitMs = 5;
-constexpr size_t kMaxIdleWorkers = 4;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 LONG g_workers = 0;
+LONG g_running = 0;  // fetches between their start and the end of their job
 
 class Deadline {
 public:
@@ -223,6 +225,9 @@ void runJob(Worker* self, FetchJob* job) {
     } catch (...) {
         job->body.clear();  // out of memory: nothing
     }
+    // Its place goes back before its caller can see it finished, so the
+    // caller's next fetch finds it free.
+    InterlockedDecrement(&g_running);
     job->finished.store(true, std::memory_order_release);
     job->release();
     self->done.raise();
@@ -237,7 +242,7 @@ public:
     }
     bool park(Worker* worker) {
         const ExchangeLock lock(busy_);
-        if (count_ == kMaxIdleWorkers) return false;
+        if (count_ == kMaxIdleFetchWorkers) return false;
         slots_[count_++] = worker;
         return true;
     }
@@ -255,7 +260,7 @@ public:
 private:
     LONG busy_ = 0;
     size_t count_ = 0;
-    Worker* slots_[kMaxIdleWorkers] = {};
+    Worker* slots_[kMaxIdleFetchWorkers] = {};
 };
 
 IdleWorkers g_idle;
@@ -281,10 +286,21 @@ DWORD WINAPI workerMain(void* param) {
     FreeLibraryAndExitThread(module, 0);
 }
 
+// One of the places for running fetches; false when all are taken. Any
+// running fetch may be left behind at its bound, so each takes one when it
+// starts, and its worker gives it back when the job ends.
+bool takePlace() {
+    if (InterlockedIncrement(&g_running) <= kMaxRunningFetches) return true;
+    InterlockedDecrement(&g_running);
+    return false;
+}
+
 // Hands job to an idle worker, or to a new one; the worker comes with a
 // reference for the caller. A worker holds a reference on the module that
 // holds its code from before it starts until it exits, so that module stays
-// loaded under it.
+// loaded under it. Workers run WinINet, the TLS stack and certificate chain
+// building (which may fetch revocation data), so they get the stack the
+// system gives a thread by default.
 Worker* startJob(FetchJob* job) {
     if (Worker* idle = g_idle.take()) {
         idle->addRef();
@@ -292,17 +308,16 @@ Worker* startJob(FetchJob* job) {
         idle->wake.raise();
         return idle;
     }
-    std::unique_ptr<Worker, Releaser<Worker>> worker(new Worker);
-    worker->job = job;
-    if (!worker->wake.valid() || !worker->done.valid() ||
+    // Out of memory is a failure to start like any other: the caller's place goes back.
+    std::unique_ptr<Worker, Releaser<Worker>> worker(new (std::nothrow) Worker);
+    if (!worker || !worker->wake.valid() || !worker->done.valid() ||
         !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
         return nullptr;
+    worker->job = job;
     worker->addRef();
     InterlockedIncrement(&g_workers);
-    const UniqueKernelHandle thread(CreateThread(nullptr, kWorkerStackBytes, workerMain,
-                                                 worker.get(), STACK_SIZE_PARAM_IS_A_RESERVATION,
-                                                 nullptr));
+    const UniqueKernelHandle thread(CreateThread(nullptr, 0, workerMain, worker.get(), 0, nullptr));
     if (thread) return worker.release();
     InterlockedDecrement(&g_workers);
     FreeLibrary(worker->module);
@@ -328,8 +343,12 @@ bool waitFor(Worker& worker, const FetchJob& job) {
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
     auto created = std::make_unique<FetchJob>(utf8ToAnsi(url), boundMs);
+    if (!takePlace()) return {};
     Worker* const started = startJob(created.get());
-    if (!started) return {};
+    if (!started) {
+        InterlockedDecrement(&g_running);
+        return {};
+    }
     const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
     const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
     if (!waitFor(*worker, *job)) return {};

@@ -8,6 +8,12 @@ namespace tavri::win {
 
 // Every fetch ends within this bound, however the server behaves.
 inline constexpr unsigned long kFetchBoundMs = 20000;
+// At most this many fetches run at once in the process, counting those whose
+// caller stopped waiting at the bound and whose worker runs on until the
+// server lets go; a fetch past them fails at once, as when no worker can
+// start. Besides their workers, at most kMaxIdleFetchWorkers wait for a job.
+inline constexpr long kMaxRunningFetches = 8;
+inline constexpr size_t kMaxIdleFetchWorkers = 4;
 
 // Fetches url and returns the whole body as UTF-8 text; "" when the session
 // or the URL cannot be opened, or when the fetch has not ended within

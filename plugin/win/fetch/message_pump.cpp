@@ -17,8 +17,11 @@ bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD 
             MsgWaitForMultipleObjectsEx(1, &event, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) continue;
         if (woken != WAIT_OBJECT_0 + 1 || left() == 0) break;
+        // Ends with the job: a window that posts to itself from its own
+        // handler would otherwise keep this loop going to the bound.
         MSG msg;
-        while (left() > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (left() > 0 && !done.load(std::memory_order_acquire) &&
+               PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // Held back until the wait ends: in the queue it would wake
                 // every wait at once.

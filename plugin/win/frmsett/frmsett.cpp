@@ -296,4 +296,6 @@ std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents& eve
 
 long liveSettingsWindows() { return frmsett_class::live(); }
 
+void leaveSettingsWindow() { frmsett_class::leave(); }
+
 }  // namespace tavri::win

@@ -43,5 +43,10 @@ public:
 
 // Settings windows alive in this process (for DllCanUnloadNow).
 long liveSettingsWindows();
+// The calling thread is ending with its one settings window still there: the
+// window is left to the system, which destroys a thread's windows after the
+// thread has ended, and no longer counts. Neither the window nor its instance
+// may be touched again. Safe under the loader's lock.
+void leaveSettingsWindow();
 
 }  // namespace tavri::win

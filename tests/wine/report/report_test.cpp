@@ -7,6 +7,7 @@
 #include <winternl.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 
@@ -69,7 +70,8 @@ TEST(Fetch, ChunksAreJoinedExactlyAndTheReadStopsAt16MiB) {
 }
 
 // A message-only window of the fetching thread that counts its WM_APP
-// messages; wParam 1 asks for a nested fetch, 2 lets go of `object`.
+// messages; wParam 1 asks for a nested fetch, 2 lets go of `object`, 3 posts
+// the message again (a state machine driven by PostMessage).
 struct Probe {
     int dispatched = 0;
     std::string nested;
@@ -82,6 +84,7 @@ struct Probe {
         ++self->dispatched;
         if (wp == 1) self->nested = GetSource(reportUrl("nested"));
         if (wp == 2) self->left = self->object->Release();
+        if (wp == 3) PostMessageW(hwnd, WM_APP, 3, 0);
         return 0;
     }
     Probe() {
@@ -146,8 +149,10 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
 }
 
 // 200 fetches from 100 threads, whose TLS handshakes the server holds for 2 s
-// and then drops: each caller stops waiting at its bound, and once the server
-// has let go, every worker has ended and closed what it opened.
+// and then drops: the fetches that get a place wait out their bound and leave
+// their workers behind, the rest fail at once, and the workers never outnumber
+// the places and the idle ones. Once the server has let go, every worker has
+// ended and closed what it opened.
 TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     // Counted in the system's tables (Wine answers GetProcessHandleCount with 0).
     const auto threadsAndHandles = [] {
@@ -166,19 +171,25 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     };
     GetSource(reportUrl("agent", "pw", "untrusted"));  // what the first TLS fetch opens for good
     const auto before = threadsAndHandles();
-    std::atomic<int> late{0};
+    std::atomic<int> late{0}, waited{0};
+    long workers[200] = {};  // live after each fetch
     {
         std::deque<Background> callers;
         for (int i = 0; i < 100; ++i)
-            callers.emplace_back([&] {
+            callers.emplace_back([&, i] {
                 for (int j = 0; j < 2; ++j) {
                     const DWORD start = GetTickCount();
                     late += !GetSource(reportUrl("agent", "pw", "silent"), 500).empty() || GetTickCount() - start > 700;
+                    waited += GetTickCount() - start >= 250;
+                    workers[2 * i + j] = tavri::win::liveFetchWorkers();
                 }
             });
         for (auto& caller : callers) ASSERT_TRUE(caller.join(20000));
     }
     EXPECT_EQ(late, 0) << "fetches that did not end at their bound";
+    EXPECT_LE(waited, tavri::win::kMaxRunningFetches) << "fetches that waited with no place free";
+    EXPECT_LE(*std::max_element(workers, workers + 200),
+              tavri::win::kMaxRunningFetches + long{tavri::win::kMaxIdleFetchWorkers});
     auto after = before;
     EXPECT_TRUE(waitUntil([&] { return after = threadsAndHandles(), after.first <= before.first && after.second <= before.second; }, 10000))
         << "threads, handles: " << before.first << ", " << before.second << " before, " << after.first << ", " << after.second << " after";
@@ -194,6 +205,22 @@ TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
     EXPECT_EQ(std::to_string(probe.dispatched) + " " + probe.nested + outer, "2 usage=4MB\r\nusage=8MB\r\n");
     MSG quit{};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7) << "WM_QUIT was swallowed";
+}
+
+// A queue that is never empty: the fetch still returns once its answer is
+// in, and the window's messages go on being dispatched meanwhile.
+TEST(Fetch, ABusyQueueDoesNotHoldTheFetchBack) {
+    GetSource(reportUrl("busy"));  // quick once the connection is open
+    Probe probe;
+    PostMessageW(probe.hwnd, WM_APP, 3, 0);
+    const DWORD start = GetTickCount();
+    const std::string body = GetSource(reportUrl("busy"), 5000);
+    const DWORD ms = GetTickCount() - start;
+    MSG left;
+    while (PeekMessageW(&left, probe.hwnd, WM_APP, WM_APP, PM_REMOVE)) {
+    }
+    EXPECT_TRUE(body == "usage=3MB\r\n" && ms < 500 && probe.dispatched > 1)
+        << ms << " ms, dispatched " << probe.dispatched;
 }
 
 // Runs work on a thread of its own with a plug-in object made there as the
@@ -282,6 +309,35 @@ TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
     }
     EXPECT_TRUE(waitUntil([&] { return canUnloadNow() == S_OK; })) << "the objects or their thread's context are left";
     FreeLibrary(dll);
+}
+
+// A host forces the DLL out while its thread still has the plug-in's settings
+// window: by FreeLibrary of its own, or by CoUninitialize, which frees
+// in-process servers whether or not they are in use. The last reference left
+// is the fetch worker's, which goes once the worker has been idle for a
+// second. A broadcast to the thread's windows after that must not reach code
+// that is gone.
+TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
+    storeCredentials("unload", "pw");
+    for (const bool byCom : {false, true}) {
+        Background host([&] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            EXPECT_EQ(call(createPlugin().get(), L"usage").number, 5);
+            if (byCom)
+                CoUninitialize();
+            else
+                FreeLibrary(GetModuleHandleW(L"Tavri.dll"));  // the reference COM holds
+            Sleep(2000);  // past the worker's idle time
+            const DWORD thread = GetCurrentThreadId();
+            for (HWND window : findWindows({0, thread, nullptr, nullptr, false}))
+                SendMessageW(window, WM_SETTINGCHANGE, 0, 0);
+            const auto forms =
+                findWindows({0, thread, tavri::win::kFrmsettClassName, nullptr, false});
+            EXPECT_TRUE(GetModuleHandleW(L"Tavri.dll") || forms.empty()) << byCom;
+            if (!byCom) CoUninitialize();
+        });
+        EXPECT_TRUE(host.join(30000));
+    }
 }
 
 TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
