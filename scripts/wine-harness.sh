@@ -24,7 +24,8 @@ case $TAVRI_WINDOWS_ARCH in
   *) echo "harness: TAVRI_WINDOWS_ARCH is win32 or win64, not $TAVRI_WINDOWS_ARCH" >&2; exit 2 ;;
 esac
 export TAVRI_WINDOWS_ARCH
-export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}$_tavri_arch_suffix}
+_tavri_prefix=$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}
+export WINEPREFIX=${TAVRI_WINEPREFIX:-$_tavri_prefix$_tavri_arch_suffix}
 export WINEARCH=$TAVRI_WINDOWS_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts: nothing here needs them.
@@ -137,7 +138,8 @@ _tavri_wine_runs() {
   local loader=wine
   [ "$WINEARCH" = win64 ] && loader=${TAVRI_WINE64%64}
   "$loader" --version >/dev/null 2>&1 && return 0
-  echo "harness: this machine cannot start Wine's 32-bit programs ($("$loader" --version 2>&1 | tail -1))." >&2
+  echo "harness: this machine cannot start Wine's 32-bit programs" \
+    "($("$loader" --version 2>&1 | tail -1))." >&2
   echo "harness: is the kernel's 32-bit emulation off (dmesg: \"32-bit emulation disabled\")? Nothing under Wine can run here." >&2
   return 1
 }
@@ -219,18 +221,22 @@ tavri_program_files() {
   tavri_reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v "$name"
 }
 
-# The host's plug-in folder below it, as a Linux path (drive C: only);
-# "Program Files" when the prefix names none.
+# The Linux path of a Windows path on the prefix's drive C:.
+tavri_drive_c_path() {
+  case $1 in
+    [Cc]:\\*) ;;
+    *) echo "harness: $1 is not on drive C:" >&2; return 1 ;;
+  esac
+  local rest=${1:3}
+  printf '%s/drive_c/%s\n' "$WINEPREFIX" "${rest//\\//}"
+}
+
+# The host's plug-in folder below that Program Files folder ("C:\Program
+# Files" when the prefix names none), as a Linux path.
 tavri_host_plugin_folder() {
   local folder
   folder=$(tavri_program_files)
-  [ -n "$folder" ] || folder='C:\Program Files'
-  case $folder in
-    [Cc]:\\*) ;;
-    *) echo "harness: the Program Files folder $folder is not on drive C:" >&2; return 1 ;;
-  esac
-  folder=${folder:3}
-  printf '%s/drive_c/%s/Messenger Plus! 2/Plugins\n' "$WINEPREFIX" "${folder//\\//}"
+  tavri_drive_c_path "${folder:-C:\Program Files}\\Messenger Plus! 2\\Plugins"
 }
 
 # The plug-in's stored settings (account name and password) in the prefix.
