@@ -33,9 +33,6 @@ if [ -n "$program_files" ] && [ "$WINEARCH" != win32 ]; then
 fi
 zip=$TAVRI_BUILD/win32/Tavri-1.00.zip
 host=$TAVRI_BIN/plughost.exe
-# The release as it ships now (uninstall.reg included).
-(cd "$TAVRI_BUILD/win32" && cpack --config CPackConfig.cmake >/dev/null) ||
-  { echo "install_remove: cannot pack the release in $TAVRI_BUILD/win32" >&2; exit 2; }
 
 host_key='HKLM\SOFTWARE\Messenger Plus! 2\Plugins'
 class_key='HKCR\CLSID\{7B4133D8-196A-4826-99B6-F8A0BC5A95F5}'
@@ -90,6 +87,9 @@ tavri_wine_start
 source "$TAVRI_ROOT/scripts/reportserver.sh"
 work=$(mktemp -d /tmp/tavri-release.XXXXXX)
 trap 'reportserver_stop_all; rm -rf "$work"; tavri_wine_stop' EXIT
+# The release as it ships now (uninstall.reg included).
+(cd "$TAVRI_BUILD/win32" && cpack --config CPackConfig.cmake >/dev/null) ||
+  { echo "install_remove: cannot pack the release in $TAVRI_BUILD/win32" >&2; exit 2; }
 
 if [ -n "$program_files" ] &&
    ! wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir \
