@@ -1,5 +1,5 @@
-# The release: Tavri-1.00.zip holding Install.exe, Tavri.dll, install.reg and
-# a readme for Windows users, all at the top of the archive.
+# The release: Tavri-1.00.zip holding Install.exe, Tavri.dll, install.reg,
+# uninstall.reg and a readme for Windows users, all at the top of the archive.
 #   cmake --build --preset release --target package
 # The package target builds everything first, so what it packs is current.
 
@@ -12,7 +12,8 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${PROJECT_SOURCE_DIR}/installer/README-Windows.txt)
 
 install(TARGETS Install Tavri RUNTIME DESTINATION . COMPONENT release)
-install(FILES ${PROJECT_SOURCE_DIR}/installer/install.reg ${CMAKE_BINARY_DIR}/package/README.txt
+install(FILES ${PROJECT_SOURCE_DIR}/installer/install.reg
+              ${PROJECT_SOURCE_DIR}/installer/uninstall.reg ${CMAKE_BINARY_DIR}/package/README.txt
         DESTINATION . COMPONENT release)
 
 set(CPACK_GENERATOR ZIP)

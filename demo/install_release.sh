@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs a release the way a user does, inside the Wine prefix: unzips it
 # into C:\users\Public\Downloads\Tavri-1.00, makes sure the host's plug-in
-# folder exists, starts Install.exe from there, presses "&Install" by
-# automation and prints the message the installer ends with.
+# folder exists (below the Program Files folder the prefix gives a 32-bit
+# program: "Program Files (x86)" in a 64-bit prefix), starts Install.exe
+# from there, presses "&Install" by automation and prints the message the
+# installer ends with.
 #
 #   demo/install_release.sh [ZIP]    (scripts/demo.sh runs it)
 #
@@ -23,7 +25,8 @@ uidrive=$TAVRI_BIN/uidrive.exe
 
 release=$WINEPREFIX/drive_c/users/Public/Downloads/Tavri-1.00
 rm -rf "$release"
-mkdir -p "$release" "$WINEPREFIX/drive_c/Program Files/Messenger Plus! 2/Plugins"
+plugins=$(tavri_host_plugin_folder) || exit 2
+mkdir -p "$release" "$plugins"
 unzip -q -o "$zip" -d "$release" || exit 2
 
 # Started from its own folder, as a double click in the file manager would.

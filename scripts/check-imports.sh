@@ -35,6 +35,17 @@ for binary in "$@"; do
     problems=$((problems + 1))
   fi
 
+  # mingw-w64's runtime puts two markers in .tls, 4 bytes each: _tls_start
+  # and _tls_end, between which the template lies. Its compilers make
+  # thread_local variables with TlsAlloc (emulated), so anything more there
+  # came from native thread-local data (another compiler, a prebuilt object).
+  tls=$("$objdump" -h "$binary" | awk '$2 == ".tls" { print $3 }')
+  if [ -n "$tls" ] && [ $((16#$tls)) -gt 8 ]; then
+    echo "$binary: its .tls section holds $((16#$tls)) bytes, more than the runtime's 8:" \
+      "implicit thread-local data, which Windows XP does not give a DLL loaded with LoadLibrary"
+    problems=$((problems + 1))
+  fi
+
   # "dll function" for every import by name, "dll #ordinal" for one by ordinal.
   imports=$(awk '
     /^The Import Tables/ { inside = 1; next }

@@ -8,7 +8,7 @@ set -euo pipefail
 demo_packages=(
   cmake ninja-build g++ make libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev
-  wine wine32:i386 xvfb
+  wine wine32:i386 wine64 xvfb
   libssl-dev openssl zip unzip
   clang-format           # the one format of all C++ (scripts/format.sh)
 )

@@ -27,14 +27,47 @@ source "$TAVRI_ROOT/scripts/on-exit.sh"
 TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
 TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
 
-export WINEPREFIX=${TAVRI_WINEPREFIX:-$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}}
-export WINEARCH=win32
+# TAVRI_WINDOWS_ARCH=win64: a 64-bit prefix, where the 32-bit programs run as
+# they do on 64-bit Windows (WoW64: the x86 Program Files folder, the 32-bit
+# registry view). Its prefix is a separate one (build/wineprefix-win64).
+TAVRI_WINDOWS_ARCH=${TAVRI_WINDOWS_ARCH:-win32}
+case $TAVRI_WINDOWS_ARCH in
+  win32) _tavri_arch_suffix= ;;
+  win64) _tavri_arch_suffix=-win64 ;;
+  *) echo "harness: TAVRI_WINDOWS_ARCH is win32 or win64, not $TAVRI_WINDOWS_ARCH" >&2; exit 2 ;;
+esac
+export TAVRI_WINDOWS_ARCH
+_tavri_prefix=$TAVRI_BUILD/wineprefix${TAVRI_WINDOWS_VERSION:+-$TAVRI_WINDOWS_VERSION}
+export WINEPREFIX=${TAVRI_WINEPREFIX:-$_tavri_prefix$_tavri_arch_suffix}
+export WINEARCH=$TAVRI_WINDOWS_ARCH
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts: nothing here needs them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 _tavri_pids=()
 _tavri_xvfb_pid=
+
+# Debian's wine, wineboot, winecfg and winepath start the 32-bit loader
+# whenever it is installed, which cannot make or run a 64-bit prefix. For one,
+# commands of those names that start the 64-bit loader (package wine64) come
+# first in PATH; it hands 32-bit programs to the 32-bit loader beside it.
+TAVRI_WINE64=${TAVRI_WINE64:-/usr/lib/wine/wine64}
+if [ "$WINEARCH" = win64 ]; then
+  _tavri_wine64_bin=$TAVRI_BUILD/wine64-bin
+  mkdir -p "$_tavri_wine64_bin"
+  for _tavri_tool in wine wineboot winecfg winepath; do
+    _tavri_program=
+    [ "$_tavri_tool" = wine ] || _tavri_program="$_tavri_tool.exe "
+    printf '#!/bin/sh\nexec "%s" %s"$@"\n' "$TAVRI_WINE64" "$_tavri_program" \
+      >"$_tavri_wine64_bin/$_tavri_tool.new"
+    chmod +x "$_tavri_wine64_bin/$_tavri_tool.new"
+    mv -f "$_tavri_wine64_bin/$_tavri_tool.new" "$_tavri_wine64_bin/$_tavri_tool"
+  done
+  case ":$PATH:" in
+    *":$_tavri_wine64_bin:"*) ;;
+    *) export PATH=$_tavri_wine64_bin:$PATH ;;
+  esac
+fi
 
 tavri_track() { _tavri_pids+=("$1"); }
 
@@ -52,7 +85,7 @@ _tavri_make_prefix() {
       # The Windows version the prefix reports (TAVRI_WINDOWS_VERSION, e.g. winxp).
       [ -z "${TAVRI_WINDOWS_VERSION:-}" ] || DISPLAY= wine winecfg -v "$TAVRI_WINDOWS_VERSION" >/dev/null 2>&1
       # The host's plug-in folder exists, as on a machine with the host installed.
-      mkdir -p "$WINEPREFIX/drive_c/Program Files/Messenger Plus! 2/Plugins"
+      mkdir -p "$(tavri_host_plugin_folder)"
       wineserver -w
       touch "$WINEPREFIX/.tavri-ready"
     fi
@@ -106,16 +139,29 @@ _tavri_lock_prefix() {
 # or booted without 32-bit support (ia32_emulation=off) cannot start one, and
 # no package mends that: the run ends with status 77, which ctest counts as
 # skipped, not passed.
+# A 64-bit prefix also needs the 64-bit loader: without it the run fails.
 TAVRI_WINE_UNAVAILABLE=77
 _tavri_wine_runs() {
-  wine --version >/dev/null 2>&1 && return 0
-  echo "harness: this machine cannot start Wine's 32-bit programs ($(wine --version 2>&1 | tail -1))." >&2
+  if [ "$WINEARCH" = win64 ] && ! "$TAVRI_WINE64" --version >/dev/null 2>&1; then
+    echo "harness: a 64-bit prefix needs Wine's 64-bit loader $TAVRI_WINE64" \
+      "(package wine64: scripts/install-prereqs.sh)" >&2
+    return 2
+  fi
+  # In a 64-bit prefix `wine` is the 64-bit loader; the 32-bit one is beside it.
+  local loader=wine
+  [ "$WINEARCH" = win64 ] && loader=${TAVRI_WINE64%64}
+  "$loader" --version >/dev/null 2>&1 && return 0
+  echo "harness: this machine cannot start Wine's 32-bit programs" \
+    "($("$loader" --version 2>&1 | tail -1))." >&2
   echo "harness: is the kernel's 32-bit emulation off (dmesg: \"32-bit emulation disabled\")? Nothing under Wine can run here." >&2
   return 1
 }
 
 tavri_wine_start() {
-  _tavri_wine_runs || exit "$TAVRI_WINE_UNAVAILABLE"
+  local runs=0
+  _tavri_wine_runs || runs=$?
+  [ "$runs" -ne 1 ] || exit "$TAVRI_WINE_UNAVAILABLE"
+  [ "$runs" -eq 0 ] || exit 1
   tavri_on_exit _tavri_wine_stop
   trap 'exit 130' INT TERM
   _tavri_lock_prefix || return 1
@@ -173,6 +219,37 @@ tavri_bench_processors() {
 
 # Windows path of a Linux path, for arguments of Windows programs.
 tavri_winpath() { winepath -w "$1" 2>/dev/null; }
+
+# Data of a REG_SZ value as `wine reg query KEY /v NAME [/reg:32|64]` prints it.
+tavri_reg_value() {
+  wine reg query "$@" 2>/dev/null | awk -F'REG_SZ' 'NF > 1 { gsub(/^[ \t]+|\r/, "", $2); print $2 }'
+}
+
+# The Program Files folder the prefix gives a 32-bit program (a Windows path):
+# the x86 one in a 64-bit prefix, read in the 64-bit view where both are.
+tavri_program_files() {
+  local name=ProgramFilesDir
+  [ "$WINEARCH" = win64 ] && name='ProgramFilesDir (x86)'
+  tavri_reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v "$name"
+}
+
+# The Linux path of a Windows path on the prefix's drive C:.
+tavri_drive_c_path() {
+  case $1 in
+    [Cc]:\\*) ;;
+    *) echo "harness: $1 is not on drive C:" >&2; return 1 ;;
+  esac
+  local rest=${1:3}
+  printf '%s/drive_c/%s\n' "$WINEPREFIX" "${rest//\\//}"
+}
+
+# The host's plug-in folder below that Program Files folder ("C:\Program
+# Files" when the prefix names none), as a Linux path.
+tavri_host_plugin_folder() {
+  local folder
+  folder=$(tavri_program_files)
+  tavri_drive_c_path "${folder:-C:\Program Files}\\Messenger Plus! 2\\Plugins"
+}
 
 # The plug-in's stored settings (account name and password) in the prefix.
 TAVRI_SETTINGS_KEY='HKCU\Software\VB and VBA Program Settings\Tavri Plugin\Data'

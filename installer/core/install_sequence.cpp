@@ -4,12 +4,26 @@
 
 namespace tavri::installer {
 
-std::string sourceFile(std::string_view programFolder) {
-    std::string path(programFolder);
-    // A drive's root folder already ends with its separator ("C:\").
+namespace {
+
+// A folder and a name below it, with one separator between them. A drive's
+// root folder already ends with its separator ("C:\").
+std::string below(std::string_view folder, std::string_view name) {
+    std::string path(folder);
     if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
-    path += kPluginFileName;
+    path += name;
     return path;
+}
+
+}  // namespace
+
+std::string sourceFile(std::string_view programFolder) {
+    return below(programFolder, kPluginFileName);
+}
+
+std::string destinationFile(std::string_view programFilesFolder) {
+    if (programFilesFolder.empty()) return std::string(kDestinationFile);
+    return below(programFilesFolder, kPluginBelowProgramFiles);
 }
 
 std::string registrationCommandLineFor(std::string_view destination) {
@@ -21,7 +35,8 @@ std::string registrationCommandLineFor(std::string_view destination) {
 namespace {
 
 bool installSteps(InstallPort& port) {
-    if (!port.copyFile(sourceFile(port.programFolder()), std::string(kDestinationFile)))
+    const std::string destination = destinationFile(port.programFilesFolder());
+    if (!port.copyFile(sourceFile(port.programFolder()), destination))
         return false;
     // The registry editor reports nothing when its file is missing, so look first.
     if (!port.existsInCurrentDirectory(kRegistryFile)) return false;

@@ -9,6 +9,10 @@ namespace tavri::installer {
 
 inline constexpr std::string_view kAppTitle = "Tavri Installer";
 inline constexpr std::string_view kPluginFileName = "Tavri.dll";
+// The host's plug-in file below the Program Files folder Windows names.
+inline constexpr std::string_view kPluginBelowProgramFiles =
+    "Messenger Plus! 2\\Plugins\\Tavri.dll";
+// Where it goes when Windows names no Program Files folder.
 inline constexpr std::string_view kDestinationFile =
     "C:\\Program Files\\Messenger Plus! 2\\Plugins\\Tavri.dll";
 inline constexpr std::string_view kRegistryFile = "install.reg";
@@ -22,6 +26,9 @@ inline constexpr unsigned kProgramWaitLimitMs = 60000;
 
 // The plug-in file beside the installer: its folder, a backslash, the name.
 std::string sourceFile(std::string_view programFolder);
+// The plug-in's destination below a Program Files folder (empty: the fixed
+// kDestinationFile).
+std::string destinationFile(std::string_view programFilesFolder);
 // The registration tool's command line for a destination path: two blanks
 // after the tool's name, the path with forward slashes, in double quotes.
 std::string registrationCommandLineFor(std::string_view destination);
@@ -41,6 +48,8 @@ public:
     virtual ~InstallPort() = default;
     // Folder of the running installer, as the system names it.
     virtual std::string programFolder() = 0;
+    // The Program Files folder Windows gives this program; empty when none.
+    virtual std::string programFilesFolder() = 0;
     // Copies a file, replacing an existing destination; false on any failure.
     virtual bool copyFile(const std::string& source, const std::string& destination) = 0;
     // Whether a file of this name exists in the current directory.

@@ -123,8 +123,11 @@ void Form1::createControls() {
     const Scale scale;
     // Text1 keeps the registration command line outside the visible area. It
     // is read-only and no tab stop: keys typed into the window never reach it.
+    // It names the file the install copies: below the Program Files folder
+    // Windows gives, the same answer the install sequence asks its port for.
+    const std::string destination = destinationFile(programFilesFolderOfWindows());
     text1_ = createControl(hwnd_, L"Edit",
-                           toWide(registrationCommandLineFor(kDestinationFile)).c_str(),
+                           toWide(registrationCommandLineFor(destination)).c_str(),
                            ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE, kText1Box, kText1,
                            scale);
     // Created in tab order: "&Install", then "&Cancel".

@@ -1,5 +1,7 @@
 #include "win_install_port.h"
 
+#include <shlobj.h>
+
 #include "kernel_handle.h"
 #include "wide_text.h"
 
@@ -65,6 +67,13 @@ std::wstring programPath(std::wstring_view commandLine) {
 }
 
 }  // namespace
+
+std::string programFilesFolderOfWindows() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return {};
+    return toUtf8(path);
+}
 
 std::string WinInstallPort::programFolder() {
     std::wstring path(MAX_PATH, L'\0');

@@ -8,6 +8,10 @@
 
 namespace tavri::installer::win {
 
+// The Program Files folder Windows gives this (32-bit) program: on 64-bit
+// Windows its x86 folder. Empty when Windows names none.
+std::string programFilesFolderOfWindows();
+
 class WinInstallPort : public InstallPort {
 public:
     // owner: the window that message boxes belong to; commandBox: the text
@@ -15,6 +19,7 @@ public:
     WinInstallPort(HWND owner, HWND commandBox) : owner_(owner), commandBox_(commandBox) {}
 
     std::string programFolder() override;
+    std::string programFilesFolder() override { return programFilesFolderOfWindows(); }
     bool copyFile(const std::string& source, const std::string& destination) override;
     bool existsInCurrentDirectory(std::string_view fileName) override;
     std::string registrationCommandLine() override;

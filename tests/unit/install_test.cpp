@@ -12,7 +12,7 @@ namespace {
 
 using S = ProgramRun::Status;
 struct Case {
-    std::string folder = "C:\\Setup";
+    std::string folder = "C:\\Setup", programFiles;
     bool copies = true, registryFile = true, textBoxReadable = true;
     ProgramRun regedit{S::Exited, 0}, regsvr{S::Exited, 0};
     std::string expected;
@@ -27,7 +27,11 @@ struct FakePort : InstallPort, Case {
         return answer;
     }
     std::string programFolder() override { return folder; }
-    bool copyFile(const std::string& from, const std::string&) override { return note("copy " + from, copies); }
+    std::string programFilesFolder() override { return programFiles; }
+    bool copyFile(const std::string& from, const std::string& to) override {
+        copiedTo = to;
+        return note("copy " + from, copies);
+    }
     bool existsInCurrentDirectory(std::string_view name) override {
         return note("exists " + std::string(name), registryFile);
     }
@@ -41,7 +45,7 @@ struct FakePort : InstallPort, Case {
     void showMessage(std::string_view, std::string_view, MessageIcon icon) override {
         note(icon == MessageIcon::Information ? "box I" : "box C");
     }
-    std::string log;
+    std::string log, copiedTo;
 };
 
 TEST(InstallSequence, EachStepAndItsOutcome) {
@@ -61,8 +65,30 @@ TEST(InstallSequence, EachStepAndItsOutcome) {
         const bool installed = runInstall(port) == InstallOutcome::Installed;
         EXPECT_EQ(port.log + (installed ? "installed" : "failed"), c.expected);
     }
-    // Two blanks after the tool's name, the path with forward slashes, in quotes.
-    EXPECT_EQ(registrationCommandLineFor("D:\\a b\\T.dll"), "regsvr32  /s \"D:/a b/T.dll\"");
+}
+
+// The file goes below the Program Files folder Windows names, else to the
+// fixed path; the window's registration line names the same file: two blanks
+// after the tool's name, the path with forward slashes, in quotes.
+TEST(InstallSequence, DestinationFromWindows) {
+    const std::string plugin = "Messenger Plus! 2/Plugins/Tavri.dll";
+    const struct {
+        std::string programFiles, copiedTo, registration;
+    } rows[] = {
+        {"D:\\Programme", "D:\\Programme\\Messenger Plus! 2\\Plugins\\Tavri.dll",
+         "regsvr32  /s \"D:/Programme/" + plugin + "\""},
+        {"C:\\Program Files (x86)\\",
+         "C:\\Program Files (x86)\\Messenger Plus! 2\\Plugins\\Tavri.dll",
+         "regsvr32  /s \"C:/Program Files (x86)/" + plugin + "\""},
+        {"", "C:\\Program Files\\Messenger Plus! 2\\Plugins\\Tavri.dll",
+         "regsvr32  /s \"C:/Program Files/" + plugin + "\""},
+    };
+    for (const auto& row : rows) {
+        FakePort port({.programFiles = row.programFiles});
+        runInstall(port);
+        EXPECT_EQ(port.copiedTo, row.copiedTo) << row.programFiles;
+        EXPECT_EQ(registrationCommandLineFor(destinationFile(row.programFiles)), row.registration);
+    }
 }
 
 }  // namespace
