@@ -23,6 +23,8 @@ public:
 
     // The live window, created hidden and empty when there is none.
     SettingsWindow& window();
+    // Whether the window exists now (window() would not create one).
+    bool isLoaded() const { return current_ != nullptr; }
 
     // Text1 <- stored "username", Text2 <- stored "password". Does not show.
     void LoadSettings();

@@ -12,10 +12,10 @@ namespace {
 
 using S = ProgramRun::Status;
 struct Case {
-    std::string folder = "C:\\Setup", programFiles;
+    std::string folder = "C:\\Setup", programFiles = "";
     bool copies = true, registryFile = true, textBoxReadable = true;
     ProgramRun regedit{S::Exited, 0}, regsvr{S::Exited, 0};
-    std::string expected;
+    std::string expected = "";
 };
 
 // Answers as its case says and logs each step it is asked for.

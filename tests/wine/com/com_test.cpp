@@ -186,13 +186,36 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
 }
 
+// Through IDispatch the error comes in EXCEPINFO. Through the dual
+// interface's vtable it waits in the thread's error object, which a call that
+// succeeds afterwards clears, so no caller takes an old error for a new one.
 TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
     ComPtr<IDispatch> object = createPlugin();
     storeCredentials("nousage", "pw");  // a report without usage
     Bstr result(L"untouched");
-    const CallResult r = call(object.get(), L"ParseTag", {arg(L"(!XTAVRI)"), arg(nullptr), ref(result.slot())});
-    EXPECT_EQ(hex(r.hr) + L" " + std::to_wstring(r.errorNumber) + L" " + result.text(), hex(DISP_E_EXCEPTION) + L" 5 untouched");
-    EXPECT_FALSE(r.source.empty() || r.description.empty());
+    const CallResult r =
+        call(object.get(), L"ParseTag", {arg(L"(!XTAVRI)"), arg(nullptr), ref(result.slot())});
+    EXPECT_EQ(hex(r.hr) + L" " + std::to_wstring(r.errorNumber) + L" " + r.source + L": " +
+                  r.description + L" " + result.text(),
+              hex(DISP_E_EXCEPTION) + L" 5 TavriPlugin: Invalid procedure call or argument untouched");
+
+    const IID dualId = {0x18BE9D04, 0x6059, 0x41A1, {0xA0, 0x3E, 0x3F, 0x99, 0x52, 0xC8, 0x50, 0xA8}};
+    ComPtr<IUnknown> dual;
+    ASSERT_EQ(object->QueryInterface(dualId, dual.putVoid()), S_OK);
+    // After IDispatch's seven entries: Initialize, Uninitialize, ... ParseTag.
+    void** const vtable = *reinterpret_cast<void***>(dual.get());
+    using ParseTag = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR, IDispatch*, BSTR*, VARIANT_BOOL*);
+    using Uninitialize = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, VARIANT*);
+    Bstr tag(L"(!XTAVRI)");
+    VARIANT_BOOL parsed = 1;
+    EXPECT_EQ(reinterpret_cast<ParseTag>(vtable[13])(dual.get(), *tag.slot(), nullptr,
+                                                     result.slot(), &parsed),
+              MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 5));
+    VARIANT none;
+    VariantInit(&none);
+    EXPECT_EQ(reinterpret_cast<Uninitialize>(vtable[8])(dual.get(), &none), S_OK);
+    ComPtr<IErrorInfo> stale;
+    EXPECT_EQ(GetErrorInfo(0, stale.put()), S_FALSE) << "the failed call's error object is left";
 }
 
 // The value the 16th of the next kernel handles gets: handles take the lowest
@@ -203,6 +226,12 @@ HANDLE nextKernelHandle() {
     for (HANDLE& probe : probes) probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     for (HANDLE probe : probes) CloseHandle(probe);
     return probes[15];
+}
+
+std::wstring systemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length) + L"\\";
 }
 
 // "number: description" of the automation error f raises, or "".
@@ -247,7 +276,13 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     EXPECT_LT(GetTickCount() - before, 1500u) << "start() must not wait for the program";
     // At most lower: an idle fetch worker of an earlier test may end meanwhile.
     EXPECT_LE(nextKernelHandle(), nextHandle) << "starting a program leaves handles open";
-    EXPECT_EQ(errorOf([&] { starter.start("no-such-program-here.exe", 2); }).substr(0, 3), "53:");
+    // Never searched for: a program beside the host's executable, which a
+    // search would find first, is not found.
+    const std::wstring planted = besideMe(L"tavri-planted.exe");
+    ASSERT_TRUE(CopyFileW((systemFolder() + L"cmd.exe").c_str(), planted.c_str(), FALSE));
+    const std::string found = errorOf([&] { starter.start("tavri-planted /c exit", 2); });
+    DeleteFileW(planted.c_str());
+    EXPECT_EQ(found.substr(0, 3), "53:") << "a program of that name was searched for";
 
     for (const auto& [icon, expected] : {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},
                                          {tavri::MessageIcon::Warning, MB_ICONWARNING}, {tavri::MessageIcon::Critical, MB_ICONERROR}}) {
