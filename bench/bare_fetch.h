@@ -11,12 +11,13 @@ namespace bench {
 
 inline std::string bareFetch(HINTERNET session, const std::string& url) {
     std::string body;
-    HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0,
-                                         INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    HINTERNET request =
+        InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0);
     if (!request) return body;
     char chunk[256];
     DWORD got = 0;
-    while (InternetReadFile(request, chunk, sizeof chunk, &got) && got > 0) body.append(chunk, got);
+    while (InternetReadFile(request, chunk, sizeof chunk, &got) && got > 0)
+        body.append(chunk, got);
     InternetCloseHandle(request);
     return body;
 }

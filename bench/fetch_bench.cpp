@@ -64,7 +64,8 @@ int usageBench(const std::string& url, int rounds) {
         const long figure = usage.call();
         const size_t bytes = bench::bareFetch(url).size();
         if (figure < 0 || bytes == 0) {
-            std::fprintf(stderr, "fetch_bench: usage gave %ld, the plain fetch %zu bytes\n", figure, bytes);
+            std::fprintf(stderr, "fetch_bench: usage gave %ld, the plain fetch %zu bytes\n", figure,
+                         bytes);
             return 1;
         }
         HINTERNET kept = bench::openBareSession();
@@ -76,15 +77,17 @@ int usageBench(const std::string& url, int rounds) {
             getSource.push_back(bench::timeMs([&] { tavri::win::GetSource(url); }));
         }
         InternetCloseHandle(kept);
-        const double c = bench::median(call), b = bench::median(bare), k = bench::median(keptSession),
-                     g = bench::median(getSource);
-        std::printf("usage call vs plain fetch (%d rounds, report %zu bytes, usage=%ld)\n", rounds, bytes, figure);
+        const double c = bench::median(call), b = bench::median(bare),
+                     k = bench::median(keptSession), g = bench::median(getSource);
+        std::printf("usage call vs plain fetch (%d rounds, report %zu bytes, usage=%ld)\n", rounds,
+                    bytes, figure);
         std::printf("  usage through IDispatch     %8.3f ms (median)\n", c);
         std::printf("  plain WinINet fetch         %8.3f ms (median)\n", b);
         std::printf("  plain fetch, kept session   %8.3f ms (median)\n", k);
         std::printf("  GetSource alone             %8.3f ms (median)\n", g);
         std::printf("  ratio usage / plain         %8.3f (target <= 1.25)\n", c / b);
-        std::printf("  the same, 10th percentiles  %8.3f\n", bench::quickest(call) / bench::quickest(bare));
+        std::printf("  the same, 10th percentiles  %8.3f\n",
+                    bench::quickest(call) / bench::quickest(bare));
         std::printf("  ratio GetSource / plain     %8.3f (the fetch's own share)\n", g / b);
         std::printf("  ratio plain / kept session  %8.3f (price of a session per fetch)\n", b / k);
         rc = c / b <= 1.25 ? 0 : 3;
@@ -97,7 +100,8 @@ int sizeBench(const std::string& url, int rounds) {
     const std::string probe = tavri::win::GetSource(url);
     const std::string bare = bench::bareFetch(url);
     if (probe.empty() || probe != bare) {
-        std::fprintf(stderr, "fetch_bench: GetSource gave %zu bytes, the plain loop %zu\n", probe.size(), bare.size());
+        std::fprintf(stderr, "fetch_bench: GetSource gave %zu bytes, the plain loop %zu\n",
+                     probe.size(), bare.size());
         return 1;
     }
     std::vector<double> viaGetSource, viaBareLoop;
@@ -106,7 +110,8 @@ int sizeBench(const std::string& url, int rounds) {
         viaBareLoop.push_back(bench::timeMs([&] { bench::bareFetch(url); }));
     }
     const double g = bench::median(viaGetSource), b = bench::median(viaBareLoop);
-    std::printf("large report through GetSource vs plain read loop (%d rounds, %zu bytes)\n", rounds, bare.size());
+    std::printf("large report through GetSource vs plain read loop (%d rounds, %zu bytes)\n",
+                rounds, bare.size());
     std::printf("  GetSource                   %8.1f ms (median)\n", g);
     std::printf("  plain 256-byte read loop    %8.1f ms (median)\n", b);
     std::printf("  ratio GetSource / plain     %8.3f (target <= 1.5)\n", g / b);
@@ -135,19 +140,24 @@ DWORD WINAPI probe(void* param) {
 
 int stretchBench(const std::string& url, int rounds) {
     Prober prober;
-    prober.window = CreateWindowW(L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    prober.window =
+        CreateWindowW(L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     HANDLE thread = CreateThread(nullptr, 0, probe, &prober, 0, nullptr);
     std::vector<double> fetches;
     size_t bytes = 0;
-    for (int i = 0; i < rounds; ++i) fetches.push_back(bench::timeMs([&] { bytes = tavri::win::GetSource(url).size(); }));
+    for (int i = 0; i < rounds; ++i)
+        fetches.push_back(bench::timeMs([&] { bytes = tavri::win::GetSource(url).size(); }));
     prober.stop = true;
     MSG msg;
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
     CloseHandle(thread);
     DestroyWindow(prober.window);
-    std::printf("the fetching thread's messages during a slow fetch (%d rounds, %zu bytes, %d messages sent)\n",
-                rounds, bytes, prober.sent);
+    std::printf(
+        "the fetching thread's messages during a slow fetch (%d rounds, %zu bytes, %d messages "
+        "sent)\n",
+        rounds, bytes, prober.sent);
     std::printf("  one fetch                   %8.1f ms (median)\n", bench::median(fetches));
     std::printf("  longest unanswered stretch  %8.1f ms (target <= 50)\n", prober.longestMs);
     return bytes > 0 && prober.longestMs <= 50 ? 0 : 3;
@@ -161,7 +171,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string what = argv[1];
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : (what == "usage" ? 200 : what == "size" ? 7 : 3);
+    const int rounds = argc > 3 ? std::atoi(argv[3])
+                                : (what == "usage"  ? 200
+                                   : what == "size" ? 7
+                                                    : 3);
     if (what == "usage") return usageBench(argv[2], rounds);
     if (what == "size") return sizeBench(argv[2], rounds);
     if (what == "stretch") return stretchBench(argv[2], rounds);

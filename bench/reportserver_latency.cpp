@@ -80,10 +80,13 @@ bool measure(const char* label, Link& link, int requests) {
             std::fprintf(stderr, "%s: request %d failed\n", label, i);
             return false;
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     double sum = 0;
-    for (double m : ms) sum += m;
+    for (double m : ms)
+        sum += m;
     std::printf("  %-22s median %7.3f ms, mean %7.3f ms, max %7.3f ms\n", label, medianOf(ms),
                 sum / requests, *std::max_element(ms.begin(), ms.end()));
     return true;
@@ -110,9 +113,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "reportserver_latency: TLS handshake failed\n");
         return 1;
     }
-    std::printf("report server stand-in, one loopback request on a kept-alive connection (%d requests)\n",
-                requests);
-    const bool ok = measure("https", tls, requests) && measure("plain http (baseline)", plain, requests);
+    std::printf(
+        "report server stand-in, one loopback request on a kept-alive connection (%d requests)\n",
+        requests);
+    const bool ok =
+        measure("https", tls, requests) && measure("plain http (baseline)", plain, requests);
     SSL_free(tls.ssl);
     SSL_CTX_free(ctx);
     ::close(tls.fd);

@@ -19,7 +19,9 @@ bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && upperCase(a) == upperCase(b);
 }
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 }  // namespace
 
@@ -35,13 +37,13 @@ void Chat::typeLine(const std::wstring& line) {
 bool Chat::runCommand(const std::wstring& line) {
     if (line.empty() || line[0] != L'/') return false;
     size_t end = 0;
-    while (end < line.size() && !isBlank(line[end])) ++end;
+    while (end < line.size() && !isBlank(line[end]))
+        ++end;
     const std::wstring command = line.substr(0, end);
     const std::wstring arg = end < line.size() ? line.substr(end + 1) : std::wstring();
     for (auto& plugin : plugins_) {
         for (const auto& published : plugin->commands()) {
-            if (!equalsIgnoringCase(std::wstring_view(command).substr(1), published.word))
-                continue;
+            if (!equalsIgnoringCase(std::wstring_view(command).substr(1), published.word)) continue;
             try {
                 const auto result = plugin->parseCommand(command, arg, conversation_);
                 if (!result) continue;  // not taken: another plug-in, or plain text
@@ -85,6 +87,8 @@ std::wstring Chat::expandTags(const std::wstring& line) {
     return out;
 }
 
-void Chat::show(const std::wstring& text) { out_.line(raw_ ? text : renderFormatting(text)); }
+void Chat::show(const std::wstring& text) {
+    out_.line(raw_ ? text : renderFormatting(text));
+}
 
 }  // namespace plughost

@@ -13,8 +13,8 @@ namespace plughost {
 
 class Chat {
 public:
-    Chat(std::vector<std::unique_ptr<LoadedPlugin>>& plugins, IDispatch* conversation,
-         Output& out, Output& err, bool raw);
+    Chat(std::vector<std::unique_ptr<LoadedPlugin>>& plugins, IDispatch* conversation, Output& out,
+         Output& err, bool raw);
     void typeLine(const std::wstring& line);
 
 private:

@@ -76,8 +76,7 @@ std::optional<std::wstring> LineInput::next() {
         if (!fill()) {
             ended_ = true;
             // A last line without a line break still counts.
-            std::wstring rest = console_ ? std::move(pendingWide_)
-                                         : toWide(pending_);
+            std::wstring rest = console_ ? std::move(pendingWide_) : toWide(pending_);
             pendingWide_.clear();
             pending_.clear();
             if (!rest.empty() && rest.back() == L'\r') rest.pop_back();

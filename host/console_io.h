@@ -30,7 +30,7 @@ private:
 
     HANDLE handle_;
     bool console_;
-    std::string pending_;  // bytes read from a pipe or file, not yet a line
+    std::string pending_;       // bytes read from a pipe or file, not yet a line
     std::wstring pendingWide_;  // characters read from a console
     bool ended_ = false;
 };

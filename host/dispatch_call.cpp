@@ -17,7 +17,9 @@ std::wstring CallFailure::text() const {
 
 BstrSlot::BstrSlot(const std::wstring& text)
     : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-BstrSlot::~BstrSlot() { SysFreeString(value_); }
+BstrSlot::~BstrSlot() {
+    SysFreeString(value_);
+}
 
 VARIANTARG BstrSlot::byRef() {
     VARIANTARG v;
@@ -72,8 +74,8 @@ void callByName(IDispatch* object, const wchar_t* method, std::vector<VARIANTARG
     if (FAILED(hr)) throw CallFailure{hr, 0, L"no method " + std::wstring(method)};
 
     std::reverse(args.begin(), args.end());  // Invoke takes them last to first
-    DISPPARAMS params{args.empty() ? nullptr : args.data(), nullptr,
-                      static_cast<UINT>(args.size()), 0};
+    DISPPARAMS params{args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()),
+                      0};
     EXCEPINFO exception{};
     UINT argError = 0;
     hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.put(),
@@ -84,7 +86,7 @@ void callByName(IDispatch* object, const wchar_t* method, std::vector<VARIANTARG
     if (hr == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
         const HRESULT code = exception.scode ? exception.scode : hr;
-        failure.number = exception.wCode ? exception.wCode
+        failure.number = exception.wCode                              ? exception.wCode
                          : HRESULT_FACILITY(code) == FACILITY_CONTROL ? HRESULT_CODE(code)
                                                                       : 0;
         if (failure.number == 0) failure.hr = code;

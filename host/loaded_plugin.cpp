@@ -4,8 +4,7 @@
 
 namespace plughost {
 
-LoadedPlugin::LoadedPlugin(const std::wstring& progId, const HostIdentity& host)
-    : progId_(progId) {
+LoadedPlugin::LoadedPlugin(const std::wstring& progId, const HostIdentity& host) : progId_(progId) {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
     if (SUCCEEDED(hr))

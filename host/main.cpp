@@ -85,7 +85,8 @@ void printPublications(const LoadedPlugin& plugin, Output& out) {
     out.line(L"plug-in " + plugin.name() + L" (" + plugin.progId() + L")");
     for (const auto& c : plugin.commands())
         out.line(L"  command /" + c.word + L"  \"" + c.name + L"\"  help: " + c.help);
-    for (const auto& t : plugin.tags()) out.line(L"  tag " + t.text + L"  \"" + t.name + L"\"");
+    for (const auto& t : plugin.tags())
+        out.line(L"  tag " + t.text + L"  \"" + t.name + L"\"");
 }
 
 int run(const Options& options, Output& out, Output& err) {
@@ -108,7 +109,8 @@ int run(const Options& options, Output& out, Output& err) {
     }
 
     if (options.list) {
-        for (const auto& plugin : plugins) printPublications(*plugin, out);
+        for (const auto& plugin : plugins)
+            printPublications(*plugin, out);
         return 0;
     }
 

@@ -34,11 +34,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID,
                                             DISPID* ids) override {
-        for (UINT i = 0; ids && i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (UINT i = 0; ids && i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
 
@@ -48,6 +49,8 @@ private:
 
 }  // namespace
 
-IDispatch* createStubObject() { return new (std::nothrow) StubObject(); }
+IDispatch* createStubObject() {
+    return new (std::nothrow) StubObject();
+}
 
 }  // namespace plughost

@@ -29,13 +29,24 @@ std::vector<std::string_view> splitTabs(std::string_view line) {
 std::string unescapeField(std::string_view field) {
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') { out += field[i]; continue; }
+        if (field[i] != '\\') {
+            out += field[i];
+            continue;
+        }
         if (++i == field.size()) throw AccountsError("a lone backslash at the end");
         switch (field[i]) {
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case '\\': out += '\\'; break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case '\\':
+                out += '\\';
+                break;
             case 'x': {
                 const int hi = i + 1 < field.size() ? hexValue(field[i + 1]) : -1;
                 const int lo = i + 2 < field.size() ? hexValue(field[i + 2]) : -1;
@@ -44,7 +55,8 @@ std::string unescapeField(std::string_view field) {
                 i += 2;
                 break;
             }
-            default: throw AccountsError(std::string("unknown escape \\") + field[i]);
+            default:
+                throw AccountsError(std::string("unknown escape \\") + field[i]);
         }
     }
     return out;
@@ -87,7 +99,8 @@ std::vector<Account> parseAccounts(std::string_view text, const std::filesystem:
                     if (eq == std::string::npos) throw UsageError(name + " needs =VALUE");
                     return unescapeField(field.substr(eq + 1));
                 };
-                if (!applySwitch(a.behaviour, name, value)) throw AccountsError("unknown switch " + name);
+                if (!applySwitch(a.behaviour, name, value))
+                    throw AccountsError("unknown switch " + name);
             }
             if (i == fields.size()) throw AccountsError("no BODY after the switches");
             for (; i < fields.size(); ++i) {

@@ -29,7 +29,8 @@ struct AccountsError : std::runtime_error {
 // AccountsError naming the line.
 std::vector<Account> parseAccounts(std::string_view text, const std::filesystem::path& baseDir,
                                    const Behaviour& defaults = {});
-std::vector<Account> loadAccounts(const std::filesystem::path& file, const Behaviour& defaults = {});
+std::vector<Account> loadAccounts(const std::filesystem::path& file,
+                                  const Behaviour& defaults = {});
 
 // Resolves the escapes above; throws AccountsError on a broken one.
 std::string unescapeField(std::string_view field);

@@ -8,16 +8,26 @@ namespace {
 
 const char* reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -101,12 +111,19 @@ Answer Responder::answer(const Request& request, bool plainHttp) {
     }
 
     a.delayMs = how.delayMs;
-    if (how.stall) { a.kind = Answer::Kind::Stall; return a; }
-    if (how.drop) { a.kind = Answer::Kind::Drop; return a; }
+    if (how.stall) {
+        a.kind = Answer::Kind::Stall;
+        return a;
+    }
+    if (how.drop) {
+        a.kind = Answer::Kind::Drop;
+        return a;
+    }
     if (!how.redirect.empty() && !plainHttp) {
         a.body = "moved\r\n";
-        a.head = responseHead(302, static_cast<std::int64_t>(a.body.size()), request.keepAlive,
-                              "Location: " + expandPorts(how.redirect, httpsPort_, httpPort_) + "\r\n");
+        a.head =
+            responseHead(302, static_cast<std::int64_t>(a.body.size()), request.keepAlive,
+                         "Location: " + expandPorts(how.redirect, httpsPort_, httpPort_) + "\r\n");
         return a;
     }
     if (how.endless) {

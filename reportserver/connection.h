@@ -14,12 +14,12 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool handshake();                      // TLS accept; true for plain
+    bool handshake();  // TLS accept; true for plain
     static constexpr long kTimedOut = -2;
     // >0 bytes, 0 end, kTimedOut when the socket's receive timeout ran out,
     // -1 error.
     long read(char* buffer, std::size_t size);
-    bool write(std::string_view bytes);    // all of it, in one call
+    bool write(std::string_view bytes);  // all of it, in one call
     // Closes without a TLS close_notify, as a dropped connection does.
     void drop();
 

@@ -14,8 +14,10 @@ std::string lower(std::string_view s) {
 }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -28,7 +30,9 @@ int hexValue(char c) {
 
 }  // namespace
 
-std::string Request::path() const { return target.substr(0, target.find('?')); }
+std::string Request::path() const {
+    return target.substr(0, target.find('?'));
+}
 
 std::string Request::query() const {
     const auto q = target.find('?');
@@ -46,13 +50,15 @@ std::optional<Request> parseRequestHead(std::string_view head) {
     r.method = requestLine.substr(0, first);
     r.target = requestLine.substr(first + 1, last - first - 1);
     r.version = requestLine.substr(last + 1);
-    if (r.version.rfind("HTTP/1.", 0) != 0 || r.method.empty() || r.target.empty()) return std::nullopt;
+    if (r.version.rfind("HTTP/1.", 0) != 0 || r.method.empty() || r.target.empty())
+        return std::nullopt;
     r.keepAlive = r.version != "HTTP/1.0";
 
     while (lineEnd != std::string_view::npos) {
         const auto start = lineEnd + 2;
         lineEnd = head.find("\r\n", start);
-        const std::string_view line = head.substr(start, lineEnd == std::string_view::npos ? lineEnd : lineEnd - start);
+        const std::string_view line =
+            head.substr(start, lineEnd == std::string_view::npos ? lineEnd : lineEnd - start);
         const auto colon = line.find(':');
         if (colon == std::string_view::npos) continue;
         const std::string name = lower(trim(line.substr(0, colon)));
@@ -61,13 +67,16 @@ std::optional<Request> parseRequestHead(std::string_view head) {
             r.userAgent = value;
         } else if (name == "content-length") {
             if (value.empty() || value.size() > 15 ||
-                !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                !std::all_of(value.begin(), value.end(),
+                             [](char c) { return c >= '0' && c <= '9'; }))
                 return std::nullopt;
             r.contentLength = std::stoll(std::string(value));
         } else if (name == "connection") {
             const std::string v = lower(value);
-            if (v == "close") r.keepAlive = false;
-            else if (v == "keep-alive") r.keepAlive = true;
+            if (v == "close")
+                r.keepAlive = false;
+            else if (v == "keep-alive")
+                r.keepAlive = true;
         }
     }
     return r;
@@ -96,7 +105,8 @@ std::optional<std::string> queryParameter(std::string_view query, std::string_vi
         const std::string_view pair = query.substr(start, amp - start);
         const auto eq = pair.find('=');
         if (percentDecode(pair.substr(0, eq)) == name)
-            return eq == std::string_view::npos ? std::string() : percentDecode(pair.substr(eq + 1));
+            return eq == std::string_view::npos ? std::string()
+                                                : percentDecode(pair.substr(eq + 1));
         start = amp + 1;
     }
     return std::nullopt;

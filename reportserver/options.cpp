@@ -14,7 +14,8 @@ int parsePort(const std::string& text, const std::string& what) {
 }  // namespace
 
 std::int64_t parseNumber(const std::string& text, const std::string& what) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
         text.size() > 15)
         throw UsageError(what + ": not a number: '" + text + "'");
     return std::stoll(text);
@@ -39,21 +40,36 @@ Options parseOptions(const std::vector<std::string>& args) {
             return args[++i];
         };
         if (applySwitch(o.behaviour, name, value)) continue;
-        if (name == "--port") o.port = parsePort(value(), name);
-        else if (name == "--http-port") o.httpPort = parsePort(value(), name);
-        else if (name == "--untrusted-port") o.untrustedPort = parsePort(value(), name);
-        else if (name == "--silent-port") o.silentPort = parsePort(value(), name);
-        else if (name == "--silent-hold-ms") o.silentHoldMs = static_cast<int>(parseNumber(value(), name));
-        else if (name == "--bind") o.bind = value();
-        else if (name == "--cert") o.certFile = value();
-        else if (name == "--key") o.keyFile = value();
-        else if (name == "--untrusted-cert") o.untrustedCertFile = value();
-        else if (name == "--untrusted-key") o.untrustedKeyFile = value();
-        else if (name == "--accounts") o.accountsFile = value();
-        else if (name == "--log") o.logFile = value();
-        else if (name == "--body") o.bodyFile = value();
-        else if (name == "--stall-handshake") o.stallHandshake = true;
-        else throw UsageError("unknown argument: " + name);
+        if (name == "--port")
+            o.port = parsePort(value(), name);
+        else if (name == "--http-port")
+            o.httpPort = parsePort(value(), name);
+        else if (name == "--untrusted-port")
+            o.untrustedPort = parsePort(value(), name);
+        else if (name == "--silent-port")
+            o.silentPort = parsePort(value(), name);
+        else if (name == "--silent-hold-ms")
+            o.silentHoldMs = static_cast<int>(parseNumber(value(), name));
+        else if (name == "--bind")
+            o.bind = value();
+        else if (name == "--cert")
+            o.certFile = value();
+        else if (name == "--key")
+            o.keyFile = value();
+        else if (name == "--untrusted-cert")
+            o.untrustedCertFile = value();
+        else if (name == "--untrusted-key")
+            o.untrustedKeyFile = value();
+        else if (name == "--accounts")
+            o.accountsFile = value();
+        else if (name == "--log")
+            o.logFile = value();
+        else if (name == "--body")
+            o.bodyFile = value();
+        else if (name == "--stall-handshake")
+            o.stallHandshake = true;
+        else
+            throw UsageError("unknown argument: " + name);
     }
     if (o.certFile.empty() || o.keyFile.empty()) throw UsageError("--cert and --key are required");
     if (o.untrustedPort >= 0 && (o.untrustedCertFile.empty() || o.untrustedKeyFile.empty()))

@@ -42,7 +42,9 @@ std::string logLine(const Request& request, std::string_view scheme, std::string
 std::string utcTimestamp() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t secs = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm tm{};
     gmtime_r(&secs, &tm);
     char buf[40];

@@ -41,7 +41,8 @@ int listenOn(const std::string& address, int port, int* boundPort) {
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0) {
         const std::string why = std::strerror(errno);
         ::close(fd);
-        throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port) + ": " + why);
+        throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port) + ": " +
+                                 why);
     }
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -88,7 +89,8 @@ bool skipBody(Connection& conn, std::string& leftover, std::int64_t length) {
 void waitForEnd(Connection& conn) {
     char buf[4096];
     long n;
-    do n = conn.read(buf, sizeof buf);
+    do
+        n = conn.read(buf, sizeof buf);
     while (n > 0 || n == Connection::kTimedOut);
 }
 
@@ -106,7 +108,8 @@ bool deliver(Connection& conn, const Answer& a, bool keepAlive) {
         case Answer::Kind::Endless: {
             if (!conn.write(a.head)) return false;
             const std::string block(16 * 1024, '.');
-            while (conn.write(block)) {}
+            while (conn.write(block)) {
+            }
             return false;
         }
         case Answer::Kind::Respond:
@@ -136,7 +139,8 @@ SSL_CTX* tlsContext(const std::string& certFile, const std::string& keyFile) {
         SSL_CTX_use_PrivateKey_file(tls, keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
         SSL_CTX_check_private_key(tls) != 1) {
         SSL_CTX_free(tls);
-        throw std::runtime_error("certificate " + certFile + " / key " + keyFile + ": " + tlsError());
+        throw std::runtime_error("certificate " + certFile + " / key " + keyFile + ": " +
+                                 tlsError());
     }
     return tls;
 }
@@ -151,11 +155,10 @@ Server::Server(const Options& options, Responder& responder, RequestLog& log)
     tls_ = tlsContext(options.certFile, options.keyFile);
     if (options.untrustedPort >= 0)
         untrustedTls_ = tlsContext(options.untrustedCertFile, options.untrustedKeyFile);
-    const std::pair<Kind, int> wanted[] = {
-        {Kind::Https, options.port},
-        {Kind::Http, options.httpPort},
-        {Kind::Untrusted, options.untrustedPort},
-        {Kind::Silent, options.silentPort}};
+    const std::pair<Kind, int> wanted[] = {{Kind::Https, options.port},
+                                           {Kind::Http, options.httpPort},
+                                           {Kind::Untrusted, options.untrustedPort},
+                                           {Kind::Silent, options.silentPort}};
     for (const auto& [kind, port] : wanted) {
         if (port < 0) continue;
         Listener l{kind, -1, -1};
@@ -166,7 +169,8 @@ Server::Server(const Options& options, Responder& responder, RequestLog& log)
 }
 
 Server::~Server() {
-    for (const auto& l : listeners_) ::close(l.fd);
+    for (const auto& l : listeners_)
+        ::close(l.fd);
     SSL_CTX_free(tls_);
     SSL_CTX_free(untrustedTls_);
 }
@@ -179,7 +183,8 @@ int Server::port(Kind kind) const {
 
 void Server::run() {
     std::vector<pollfd> fds;
-    for (const auto& l : listeners_) fds.push_back({l.fd, POLLIN, 0});
+    for (const auto& l : listeners_)
+        fds.push_back({l.fd, POLLIN, 0});
     for (;;) {
         if (::poll(fds.data(), fds.size(), -1) < 0) continue;
         for (std::size_t i = 0; i < fds.size(); ++i) {
@@ -204,12 +209,15 @@ void Server::serve(int fd, Kind kind) {
         Connection silent(fd, nullptr);
         char buf[4096];
         long n;
-        do n = silent.read(buf, sizeof buf);
+        do
+            n = silent.read(buf, sizeof buf);
         while (n > 0 || (n == Connection::kTimedOut && silentHoldMs_ == 0));
         return;
     }
     const bool tls = kind != Kind::Http;
-    Connection conn(fd, kind == Kind::Https ? tls_ : kind == Kind::Untrusted ? untrustedTls_ : nullptr);
+    Connection conn(fd, kind == Kind::Https       ? tls_
+                        : kind == Kind::Untrusted ? untrustedTls_
+                                                  : nullptr);
     if (!conn.handshake()) return;
     std::string leftover;
     std::string head;

@@ -20,9 +20,10 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"trustca: %ls is missing, empty or too big for a certificate\n", argv[1]);
         return 1;
     }
-    if (!CertAddEncodedCertificateToSystemStoreW(L"ROOT", der.data(), static_cast<DWORD>(der.size()))) {
+    if (!CertAddEncodedCertificateToSystemStoreW(L"ROOT", der.data(),
+                                                 static_cast<DWORD>(der.size()))) {
         fwprintf(stderr, L"trustca: the certificate was not added (error 0x%08lx)\n",
-                      GetLastError());
+                 GetLastError());
         return 1;
     }
     return 0;

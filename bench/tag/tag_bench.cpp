@@ -41,11 +41,13 @@ int fail(const char* why) {
 }
 
 void fiveFetches(const std::string& url) {
-    for (int i = 0; i < kFetchesPerExpansion; ++i) bench::bareFetch(url);
+    for (int i = 0; i < kFetchesPerExpansion; ++i)
+        bench::bareFetch(url);
 }
 
 void fiveGetSources(const std::string& url) {
-    for (int i = 0; i < kFetchesPerExpansion; ++i) tavri::win::GetSource(url);
+    for (int i = 0; i < kFetchesPerExpansion; ++i)
+        tavri::win::GetSource(url);
 }
 
 int compare(const std::string& url, int rounds, double target) {
@@ -67,7 +69,8 @@ int compare(const std::string& url, int rounds, double target) {
     }
     const double e = bench::median(expansion), f = bench::median(five), o = bench::median(one),
                  g = bench::median(fetchOnly);
-    std::printf("statistics tag: one expansion against five plain WinINet fetches of the same report\n");
+    std::printf(
+        "statistics tag: one expansion against five plain WinINet fetches of the same report\n");
     std::printf("(%d rounds, interleaved, medians; report %zu bytes)\n", rounds, report.size());
     std::printf("  one plain fetch                %8.2f ms\n", o);
     std::printf("  five plain fetches (baseline)  %8.2f ms\n", f);
@@ -75,7 +78,8 @@ int compare(const std::string& url, int rounds, double target) {
     std::printf("  one expansion (ParseTag)       %8.2f ms\n", e);
     std::printf("  expansion beyond the baseline  %8.2f ms\n", e - f);
     std::printf("  ratio expansion / baseline     %8.3f (target <= %.2f)\n", e / f, target);
-    std::printf("  the same of the 10th percentiles %6.3f\n", bench::quickest(expansion) / bench::quickest(five));
+    std::printf("  the same of the 10th percentiles %6.3f\n",
+                bench::quickest(expansion) / bench::quickest(five));
     return e / f <= target ? 0 : 3;
 }
 
@@ -125,11 +129,12 @@ int soak(int count, long maxHandleGrowth, long maxPrivateKbGrowth) {
 
     const long handleGrowth = static_cast<long>(end.handles) - static_cast<long>(settled.handles);
     const double privateGrowthKb =
-        (static_cast<double>(end.privateBytes) - static_cast<double>(settled.privateBytes)) / 1024.0;
-    std::printf("  growth since warm-up: %+ld handles, %+.1f KiB private; %d failed expansions;"
-                " %.1f ms an expansion\n",
-                handleGrowth, privateGrowthKb, failures,
-                count > warmUp ? took / (count - warmUp) : 0.0);
+        (static_cast<double>(end.privateBytes) - static_cast<double>(settled.privateBytes)) /
+        1024.0;
+    std::printf(
+        "  growth since warm-up: %+ld handles, %+.1f KiB private; %d failed expansions;"
+        " %.1f ms an expansion\n",
+        handleGrowth, privateGrowthKb, failures, count > warmUp ? took / (count - warmUp) : 0.0);
     if (failures) return fail("expansions failed or changed their text during the soak");
     if (maxHandleGrowth >= 0 && handleGrowth > maxHandleGrowth) {
         std::printf("  handle growth above the limit of %ld\n", maxHandleGrowth);

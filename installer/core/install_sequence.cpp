@@ -36,8 +36,7 @@ namespace {
 
 bool installSteps(InstallPort& port) {
     const std::string destination = destinationFile(port.programFilesFolder());
-    if (!port.copyFile(sourceFile(port.programFolder()), destination))
-        return false;
+    if (!port.copyFile(sourceFile(port.programFolder()), destination)) return false;
     // The registry editor reports nothing when its file is missing, so look first.
     if (!port.existsInCurrentDirectory(kRegistryFile)) return false;
     if (!port.runAndWait(std::string(kRegistryCommandLine), kProgramWaitLimitMs).succeeded())

@@ -20,7 +20,9 @@ constexpr UINT kRunInstall = WM_APP + 1;
 enum ControlId { kFrame2 = 101, kLabel1, kFrame1, kCommand2, kCommand1, kText1 };
 
 // Layout in twips; children of a frame are placed relative to it.
-struct Twips { int left, top, width, height; };
+struct Twips {
+    int left, top, width, height;
+};
 constexpr int kClientWidth = 2970;
 constexpr int kClientHeight = 1920;
 constexpr Twips kFrame2Box{120, 0, 2775, 1215};
@@ -58,19 +60,18 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 HWND createControl(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                    DWORD exStyle, const Twips& box, int id, const Scale& scale) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-    HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style,
-                                   scale.x(box.left), scale.y(box.top), scale.x(box.width),
-                                   scale.y(box.height), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                   nullptr);
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, scale.x(box.left),
+        scale.y(box.top), scale.x(box.width), scale.y(box.height), parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
     return control;
 }
 
 HWND createFrame(HWND parent, const Twips& box, int id, const Scale& scale) {
-    HWND frame = createControl(parent, L"Button", L"", BS_GROUPBOX, WS_EX_CONTROLPARENT, box, id,
-                               scale);
+    HWND frame =
+        createControl(parent, L"Button", L"", BS_GROUPBOX, WS_EX_CONTROLPARENT, box, id, scale);
     WNDPROC previous = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frameProc)));
     if (!groupBoxProc) groupBoxProc = previous;
@@ -108,8 +109,8 @@ bool Form1::create(int showCommand) {
     const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
-    hwnd_ = CreateWindowExW(exStyle, kClassName, kCaption, style, left, top, width, height,
-                            nullptr, nullptr, instance_, this);
+    hwnd_ = CreateWindowExW(exStyle, kClassName, kCaption, style, left, top, width, height, nullptr,
+                            nullptr, instance_, this);
     if (!hwnd_) return false;
     createControls();
     focus_ = command1_;
@@ -126,10 +127,9 @@ void Form1::createControls() {
     // It names the file the install copies: below the Program Files folder
     // Windows gives, the same answer the install sequence asks its port for.
     const std::string destination = destinationFile(programFilesFolderOfWindows());
-    text1_ = createControl(hwnd_, L"Edit",
-                           toWide(registrationCommandLineFor(destination)).c_str(),
-                           ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE, kText1Box, kText1,
-                           scale);
+    text1_ =
+        createControl(hwnd_, L"Edit", toWide(registrationCommandLineFor(destination)).c_str(),
+                      ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE, kText1Box, kText1, scale);
     // Created in tab order: "&Install", then "&Cancel".
     HWND frame1 = createFrame(hwnd_, kFrame1Box, kFrame1, scale);
     command1_ = createControl(frame1, L"Button", L"&Install", WS_TABSTOP | BS_PUSHBUTTON, 0,
@@ -178,8 +178,8 @@ void Form1::onInstallClicked() {
 
 void Form1::install() {
     WinInstallPort port(hwnd_, text1_);
-    result_ = runInstall(port) == InstallOutcome::Installed ? FormResult::Installed
-                                                            : FormResult::Failed;
+    result_ =
+        runInstall(port) == InstallOutcome::Installed ? FormResult::Installed : FormResult::Failed;
     DestroyWindow(hwnd_);
 }
 
@@ -196,35 +196,35 @@ LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 LRESULT Form1::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand1) {
-            onInstallClicked();
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand1) {
+                onInstallClicked();
+                return 0;
+            }
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand2) {
+                if (!installing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+                return 0;
+            }
+            break;
+        case kRunInstall:
+            install();
             return 0;
-        }
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand2) {
-            if (!installing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focused = GetFocus();
+                if (focused && IsChild(hwnd_, focused)) focus_ = focused;
+            } else if (!HIWORD(wParam)) {
+                SetFocus(focus_ && IsWindowEnabled(focus_) ? focus_ : hwnd_);
+            }
             return 0;
-        }
-        break;
-    case kRunInstall:
-        install();
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focused = GetFocus();
-            if (focused && IsChild(hwnd_, focused)) focus_ = focused;
-        } else if (!HIWORD(wParam)) {
-            SetFocus(focus_ && IsWindowEnabled(focus_) ? focus_ : hwnd_);
-        }
-        return 0;
-    case WM_CLOSE:
-        // The install runs to its message; closing midway would hide how it ended.
-        if (!installing_) DestroyWindow(hwnd_);
-        return 0;
-    case WM_DESTROY:
-        hwnd_ = nullptr;
-        PostQuitMessage(0);
-        return 0;
+        case WM_CLOSE:
+            // The install runs to its message; closing midway would hide how it ended.
+            if (!installing_) DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            hwnd_ = nullptr;
+            PostQuitMessage(0);
+            return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

@@ -113,8 +113,8 @@ ProgramRun WinInstallPort::runAndWait(const std::string& commandLine, unsigned w
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &started))
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
         return {ProgramRun::Status::NotStarted, 0};
     const KernelHandle process(started.hProcess);
     const KernelHandle thread(started.hThread);

@@ -27,10 +27,10 @@ constexpr std::int32_t kTypeMismatch = 13;
 // Raised when the settings form is asked to show modally while it already is.
 constexpr std::int32_t kFormAlreadyModal = 400;
 
-AutomationError invalidCall();    // 5 "Invalid procedure call or argument"
-AutomationError overflow();       // 6 "Overflow"
-AutomationError typeMismatch();   // 13 "Type mismatch"
-AutomationError formAlreadyModal(); // 400 "Form already displayed; can't show modally"
+AutomationError invalidCall();       // 5 "Invalid procedure call or argument"
+AutomationError overflow();          // 6 "Overflow"
+AutomationError typeMismatch();      // 13 "Type mismatch"
+AutomationError formAlreadyModal();  // 400 "Form already displayed; can't show modally"
 }  // namespace error
 
 }  // namespace tavri

@@ -29,8 +29,8 @@ public:
     void Uninitialize() {}
     bool GetPublishInfo(std::string& sPluginName, std::int32_t& nCommandCount,
                         std::int32_t& nTagCount);
-    void GetPublishCommandInfo(std::int32_t nCommandIdx, std::string& sName,
-                               std::string& sValue, std::string& sHelp);
+    void GetPublishCommandInfo(std::int32_t nCommandIdx, std::string& sName, std::string& sValue,
+                               std::string& sHelp);
     void GetPublishTagInfo(std::int32_t nTagIdx, std::string& sName, std::string& sValue);
     bool ParseCommand(std::string_view sCommand, std::string& sResult);
     bool ParseTag(std::string_view sTag, std::string& sResult);

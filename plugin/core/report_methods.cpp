@@ -28,9 +28,9 @@ void plugin::readField(std::string_view key, std::string_view endMarker, Value& 
     SettingsWindow& form = services_.form.window();
     accountName_ = form.accountName();
     password_ = form.password();
-    const std::string url = reportUrl(services_.reportUrlPrefix,
-                                      services_.ansi.toAnsi(accountName_),
-                                      services_.ansi.toAnsi(password_));
+    const std::string url =
+        reportUrl(services_.reportUrlPrefix, services_.ansi.toAnsi(accountName_),
+                  services_.ansi.toAnsi(password_));
     lastReport_ = services_.reports.getSource(url);
     result = Value::text(report::cutField(lastReport_, key, endMarker));
     result = Value::text(report::replaceAll(result.asText(), key, ""));

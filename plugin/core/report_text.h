@@ -27,7 +27,6 @@ std::string replaceAll(std::string_view text, std::string_view find, std::string
 std::string cutField(std::string_view report, std::string_view key, std::string_view endMarker);
 
 // cutField() with every occurrence of the key then removed.
-std::string extractField(std::string_view report, std::string_view key,
-                         std::string_view endMarker);
+std::string extractField(std::string_view report, std::string_view key, std::string_view endMarker);
 
 }  // namespace tavri::report

@@ -6,8 +6,8 @@ namespace tavri {
 namespace {
 
 bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 }  // namespace
@@ -31,8 +31,8 @@ std::string percentEncode(std::string_view bytes) {
 
 std::string reportUrl(std::string_view prefix, std::string_view ansiAccountName,
                       std::string_view ansiPassword) {
-    return std::string(prefix) + percentEncode(ansiAccountName) + "&password=" +
-           percentEncode(ansiPassword);
+    return std::string(prefix) + percentEncode(ansiAccountName) +
+           "&password=" + percentEncode(ansiPassword);
 }
 
 std::string reportUrlPrefix(std::string_view providerHost) {

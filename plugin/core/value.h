@@ -12,8 +12,16 @@ class NumberParser;
 class Value {
 public:
     Value() = default;  // empty
-    static Value integer(std::int32_t n) { Value v; v.data_ = n; return v; }
-    static Value text(std::string s) { Value v; v.data_ = std::move(s); return v; }
+    static Value integer(std::int32_t n) {
+        Value v;
+        v.data_ = n;
+        return v;
+    }
+    static Value text(std::string s) {
+        Value v;
+        v.data_ = std::move(s);
+        return v;
+    }
 
     bool isEmpty() const { return std::holds_alternative<std::monostate>(data_); }
     bool isInteger() const { return std::holds_alternative<std::int32_t>(data_); }

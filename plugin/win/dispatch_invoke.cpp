@@ -14,7 +14,9 @@ namespace {
 class FuncDescHolder {
 public:
     FuncDescHolder(ITypeInfo* info, FUNCDESC* desc) : info_(info), desc_(desc) {}
-    ~FuncDescHolder() { if (desc_) info_->ReleaseFuncDesc(desc_); }
+    ~FuncDescHolder() {
+        if (desc_) info_->ReleaseFuncDesc(desc_);
+    }
     FuncDescHolder(const FuncDescHolder&) = delete;
     FuncDescHolder& operator=(const FuncDescHolder&) = delete;
     const FUNCDESC* get() const { return desc_; }
@@ -54,7 +56,12 @@ bool isVariantReference(const VARIANTARG& arg) {
 bool isScalarReference(const TYPEDESC& type) {
     if (type.vt != VT_PTR || !type.lptdesc) return false;
     switch (type.lptdesc->vt) {
-        case VT_BSTR: case VT_I4: case VT_I2: case VT_BOOL: case VT_R8: case VT_DATE:
+        case VT_BSTR:
+        case VT_I4:
+        case VT_I2:
+        case VT_BOOL:
+        case VT_R8:
+        case VT_DATE:
             return true;
         default:
             return false;
@@ -113,7 +120,8 @@ HRESULT invokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
     }
     DISPPARAMS typed = *params;
     typed.rgvarg = args.data();
-    const HRESULT hr = DispInvoke(instance, info, member, flags, &typed, result, exception, argError);
+    const HRESULT hr =
+        DispInvoke(instance, info, member, flags, &typed, result, exception, argError);
     if (SUCCEEDED(hr) || hr == DISP_E_EXCEPTION)
         for (auto& [caller, copy] : converted) {
             VariantClear(caller);

@@ -10,7 +10,8 @@ namespace tavri::win {
 class ExchangeLock {
 public:
     explicit ExchangeLock(LONG& flag) : flag_(flag) {
-        while (InterlockedExchange(&flag_, 1) != 0) Sleep(1);
+        while (InterlockedExchange(&flag_, 1) != 0)
+            Sleep(1);
     }
     ~ExchangeLock() { InterlockedExchange(&flag_, 0); }
     ExchangeLock(const ExchangeLock&) = delete;

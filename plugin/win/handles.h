@@ -19,7 +19,10 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, Traits::invalid())) {}
     UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-        if (this != &o) { reset(); h_ = std::exchange(o.h_, Traits::invalid()); }
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, Traits::invalid());
+        }
         return *this;
     }
 
@@ -31,7 +34,10 @@ public:
         h_ = h;
     }
     // For out-parameters: releases what is held and hands out the slot.
-    T* put() { reset(); return &h_; }
+    T* put() {
+        reset();
+        return &h_;
+    }
 
 private:
     T h_ = Traits::invalid();
@@ -79,21 +85,38 @@ template <typename I>
 class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(I* p) : p_(p) { if (p_) p_->AddRef(); }  // NOLINT: adopts by AddRef
+    ComPtr(I* p) : p_(p) {
+        if (p_) p_->AddRef();
+    }  // NOLINT: adopts by AddRef
     ~ComPtr() { reset(); }
     ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
-    ComPtr& operator=(const ComPtr& o) { ComPtr(o).swap(*this); return *this; }
+    ComPtr& operator=(const ComPtr& o) {
+        ComPtr(o).swap(*this);
+        return *this;
+    }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& o) noexcept { ComPtr(std::move(o)).swap(*this); return *this; }
+    ComPtr& operator=(ComPtr&& o) noexcept {
+        ComPtr(std::move(o)).swap(*this);
+        return *this;
+    }
 
-    static ComPtr attach(I* p) { ComPtr c; c.p_ = p; return c; }
+    static ComPtr attach(I* p) {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
     I* get() const { return p_; }
     I* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
-    I** put() { reset(); return &p_; }
+    I** put() {
+        reset();
+        return &p_;
+    }
     void** putVoid() { return reinterpret_cast<void**>(put()); }
     I* detach() { return std::exchange(p_, nullptr); }
-    void reset() { if (p_) std::exchange(p_, nullptr)->Release(); }
+    void reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
     void swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
 
 private:
@@ -109,7 +132,10 @@ public:
     UniqueVariant& operator=(const UniqueVariant&) = delete;
     VARIANT* get() { return &v_; }
     const VARIANT* get() const { return &v_; }
-    VARIANT* put() { ::VariantClear(&v_); return &v_; }
+    VARIANT* put() {
+        ::VariantClear(&v_);
+        return &v_;
+    }
 
 private:
     VARIANT v_;

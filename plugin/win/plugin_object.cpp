@@ -42,9 +42,13 @@ T& outSlot(T* p) {
     return *p;
 }
 
-VARIANT_BOOL toVariantBool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+VARIANT_BOOL toVariantBool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
-void setEmpty(VARIANT* result) { VariantInit(&outSlot(result)); }
+void setEmpty(VARIANT* result) {
+    VariantInit(&outSlot(result));
+}
 
 void setValue(VARIANT* result, const Value& value) {
     VARIANT& out = outSlot(result);
@@ -109,7 +113,9 @@ HRESULT PluginObject::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG PluginObject::AddRef() { return InterlockedIncrement(&refs_); }
+ULONG PluginObject::AddRef() {
+    return InterlockedIncrement(&refs_);
+}
 
 ULONG PluginObject::Release() {
     const ULONG left = InterlockedDecrement(&refs_);
@@ -132,8 +138,7 @@ HRESULT PluginObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     return S_OK;
 }
 
-HRESULT PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                    DISPID* ids) {
+HRESULT PluginObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     return DispGetIDsOfNames(vtableInfo_.get(), names, count, ids);
 }
@@ -143,8 +148,8 @@ HRESULT PluginObject::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPP
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     const KeepAlive self(this);
     try {
-        return invokeThroughTypeInfo(static_cast<_plugin*>(this), vtableInfo_.get(),
-                                     member, flags, params, result, exception, argError);
+        return invokeThroughTypeInfo(static_cast<_plugin*>(this), vtableInfo_.get(), member, flags,
+                                     params, result, exception, argError);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -152,8 +157,7 @@ HRESULT PluginObject::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPP
     }
 }
 
-HRESULT PluginObject::Initialize(LONG nVersion, BSTR sUserEmail, IDispatch*,
-                                 VARIANT_BOOL* result) {
+HRESULT PluginObject::Initialize(LONG nVersion, BSTR sUserEmail, IDispatch*, VARIANT_BOOL* result) {
     return guarded([&] {
         VARIANT_BOOL& out = outSlot(result);
         out = toVariantBool(core_.Initialize(nVersion, bstrToUtf8(sUserEmail)));
@@ -195,8 +199,7 @@ HRESULT PluginObject::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR*
     });
 }
 
-HRESULT PluginObject::GetPublishTagInfo(LONG nTagIdx, BSTR* sName, BSTR* sValue,
-                                        VARIANT* result) {
+HRESULT PluginObject::GetPublishTagInfo(LONG nTagIdx, BSTR* sName, BSTR* sValue, VARIANT* result) {
     return guarded([&] {
         setEmpty(result);
         InOutText name(sName), value(sValue);
@@ -237,7 +240,9 @@ HRESULT PluginObject::reportValue(Value (tavri::plugin::*method)(), VARIANT* res
     });
 }
 
-HRESULT PluginObject::usage(VARIANT* result) { return reportValue(&tavri::plugin::usage, result); }
+HRESULT PluginObject::usage(VARIANT* result) {
+    return reportValue(&tavri::plugin::usage, result);
+}
 
 HRESULT PluginObject::plan_limit(VARIANT* result) {
     return reportValue(&tavri::plugin::plan_limit, result);

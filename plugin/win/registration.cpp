@@ -24,19 +24,22 @@ HRESULT setString(const std::wstring& keyPath, const wchar_t* name, const std::w
     LSTATUS rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                  nullptr, key.put(), nullptr);
     if (rc == ERROR_SUCCESS)
-        rc = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        rc =
+            RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     return HRESULT_FROM_WIN32(rc);
 }
 
-bool isAbsent(LSTATUS rc) { return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND; }
+bool isAbsent(LSTATUS rc) {
+    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND;
+}
 
 // A key and everything below it, deepest first (RegDeleteKeyW takes only a
 // key without subkeys).
 LSTATUS deleteKeyAndSubkeys(HKEY parent, const wchar_t* keyPath) {
     UniqueHKey key;
-    LSTATUS rc = RegOpenKeyExW(parent, keyPath, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
-                               key.put());
+    LSTATUS rc =
+        RegOpenKeyExW(parent, keyPath, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, key.put());
     if (rc != ERROR_SUCCESS) return rc;
     for (;;) {
         // Always the first subkey: the one before is gone by now.
@@ -81,16 +84,19 @@ HRESULT registerServer() {
 
     HRESULT hr = setString(classKey, nullptr, kProgId);
     if (SUCCEEDED(hr)) hr = setString(classKey + L"\\InprocServer32", nullptr, path);
-    if (SUCCEEDED(hr)) hr = setString(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    if (SUCCEEDED(hr))
+        hr = setString(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
     if (SUCCEEDED(hr)) hr = setString(classKey + L"\\ProgID", nullptr, kProgId);
-    if (SUCCEEDED(hr)) hr = setString(classKey + L"\\TypeLib", nullptr, guidText(LIBID_TavriPlugin));
+    if (SUCCEEDED(hr))
+        hr = setString(classKey + L"\\TypeLib", nullptr, guidText(LIBID_TavriPlugin));
     if (SUCCEEDED(hr)) hr = setString(kProgId, nullptr, kProgId);
     if (SUCCEEDED(hr)) hr = setString(std::wstring(kProgId) + L"\\CLSID", nullptr, clsid);
     if (FAILED(hr)) return hr;
 
     ComPtr<ITypeLib> library;
     hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
-    if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
+    if (SUCCEEDED(hr))
+        hr = RegisterTypeLib(library.get(), const_cast<LPOLESTR>(path.c_str()), nullptr);
     return hr;
 }
 

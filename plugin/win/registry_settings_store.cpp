@@ -30,7 +30,8 @@ std::string RegistrySettingsStore::read(std::string_view key) {
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS || type != REG_SZ) return {};
         data.resize(got / sizeof(wchar_t));
-        while (!data.empty() && data.back() == L'\0') data.pop_back();
+        while (!data.empty() && data.back() == L'\0')
+            data.pop_back();
         return toUtf8(data);
     }
     return {};
@@ -38,8 +39,8 @@ std::string RegistrySettingsStore::read(std::string_view key) {
 
 void RegistrySettingsStore::write(std::string_view key, std::string_view value) {
     UniqueHKey section;
-    LSTATUS rc = RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0,
-                                 KEY_SET_VALUE, nullptr, section.put(), nullptr);
+    LSTATUS rc = RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                 nullptr, section.put(), nullptr);
     if (rc == ERROR_SUCCESS) {
         const std::wstring name = toWide(key);
         const std::wstring data = toWide(value);

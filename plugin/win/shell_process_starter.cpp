@@ -47,8 +47,8 @@ void ShellProcessStarter::start(std::string_view commandLine, int showStyle) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION started{};
-    if (program.empty() || !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
-                                           0, nullptr, nullptr, &startup, &started))
+    if (program.empty() || !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                           nullptr, nullptr, &startup, &started))
         throw AutomationError(53, "File not found");
     UniqueKernelHandle process(started.hProcess);
     UniqueKernelHandle thread(started.hThread);

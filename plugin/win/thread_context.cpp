@@ -32,8 +32,7 @@ std::atomic<PluginTypeInfo*> g_typeInfo{nullptr};
 ContextSlot* claimSlot(ThreadContext* context) {
     for (ContextSlot* s = g_slots.load(std::memory_order_acquire); s; s = s->next) {
         ThreadContext* empty = nullptr;
-        if (s->context.compare_exchange_strong(empty, context, std::memory_order_acq_rel))
-            return s;
+        if (s->context.compare_exchange_strong(empty, context, std::memory_order_acq_rel)) return s;
     }
     auto* slot = new ContextSlot;
     slot->context.store(context, std::memory_order_relaxed);
@@ -63,7 +62,8 @@ PluginTypeInfo loadTypeInfo() {
 
 ThreadContext::ThreadContext()
     : form_(SettingsFormServices{store_, windows_, messages_, processes_}),
-      services_{form_, messages_, reports_, numbers_, ansi_, reportUrlPrefix(TAVRI_PROVIDER_HOST)} {}
+      services_{form_, messages_, reports_, numbers_, ansi_, reportUrlPrefix(TAVRI_PROVIDER_HOST)} {
+}
 
 ThreadContext::~ThreadContext() {
     if (slot_) slot_->context.store(nullptr, std::memory_order_release);
@@ -76,7 +76,8 @@ ThreadContext& ThreadContext::current() {
         context = new ThreadContext();
         try {
             context->slot_ = claimSlot(context);
-            if (!TlsSetValue(g_tls, context)) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
+            if (!TlsSetValue(g_tls, context))
+                throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
         } catch (...) {
             delete context;
             throw;
@@ -122,7 +123,9 @@ const PluginTypeInfo& pluginTypeInfo() {
     return *first;  // another thread loaded it meanwhile; ours goes
 }
 
-void releasePluginTypeInfo() { delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel); }
+void releasePluginTypeInfo() {
+    delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel);
+}
 
 bool reserveThreadContextSlot() {
     g_tls = TlsAlloc();

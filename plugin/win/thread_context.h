@@ -58,7 +58,7 @@ private:
     bool settingsLoaded_ = false;
     LONG refs_ = 1;
     std::atomic<bool> leftToSystem_{false};  // never freed: its window may still reach it
-    ContextSlot* slot_ = nullptr;  // where the process's list of contexts holds this one
+    ContextSlot* slot_ = nullptr;            // where the process's list of contexts holds this one
 
     friend void releaseThreadContexts();
 };

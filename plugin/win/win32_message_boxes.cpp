@@ -9,9 +9,12 @@ namespace {
 
 UINT iconStyle(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return MB_ICONINFORMATION;
-        case MessageIcon::Warning: return MB_ICONWARNING;
-        case MessageIcon::Critical: return MB_ICONERROR;
+        case MessageIcon::Information:
+            return MB_ICONINFORMATION;
+        case MessageIcon::Warning:
+            return MB_ICONWARNING;
+        case MessageIcon::Critical:
+            return MB_ICONERROR;
     }
     return 0;
 }

@@ -42,10 +42,16 @@ struct FakeWindow : SettingsWindow {
     std::string name, pass;
 };
 
-struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource, NumberParser,
-               AnsiCodec, ProcessStarter {
+struct World : SettingsStore,
+               SettingsWindowFactory,
+               MessageBoxes,
+               ReportSource,
+               NumberParser,
+               AnsiCodec,
+               ProcessStarter {
     // Stored "s"/"t"; the reports to serve and what the user does, if anything.
-    World(std::deque<std::string> served = {}, Script script = nullptr) : bodies(served), user(script) {}
+    World(std::deque<std::string> served = {}, Script script = nullptr)
+        : bodies(served), user(script) {}
     void note(const std::string& entry) { log += (log.empty() ? "" : "; ") + entry; }
 
     std::string read(std::string_view key) override { return stored[std::string(key)]; }
@@ -58,7 +64,8 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
         return std::make_unique<FakeWindow>(*this, events);
     }
     void show(std::string_view text, std::string_view caption, MessageIcon icon) override {
-        note((icon == MessageIcon::Information ? "box I " : "box W ") + std::string(caption) + ": " += text);
+        note((icon == MessageIcon::Information ? "box I " : "box W ") + std::string(caption) +
+                 ": " += text);
         if (onBox) onBox();
     }
     // The bodies are served in order, the last one again and again; "!" stands
@@ -82,8 +89,10 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::string toAnsi(std::string_view utf8) override {
         std::string out;
         for (const char c : utf8) {
-            if ((c & 0xC0) == 0x80) out.back() = static_cast<char>(out.back() << 6 | (c & 0x3F));
-            else out += c;
+            if ((c & 0xC0) == 0x80)
+                out.back() = static_cast<char>(out.back() << 6 | (c & 0x3F));
+            else
+                out += c;
         }
         return out;
     }
@@ -95,28 +104,40 @@ struct World : SettingsStore, SettingsWindowFactory, MessageBoxes, ReportSource,
     std::string log;
     std::map<std::string, std::string> stored{{"username", "s"}, {"password", "t"}};
     std::deque<std::string> bodies;
-    Script user;                  // for the next showing
-    std::function<void()> onBox;  // runs while a message box is up
+    Script user;                      // for the next showing
+    std::function<void()> onBox;      // runs while a message box is up
     std::function<void()> duringGet;  // runs during each fetch
-    std::string failing;          // the key whose writes fail, or "start"
+    std::string failing;              // the key whose writes fail, or "start"
     SettingsForm form{{*this, *this, *this, *this}};
     PluginServices services{form, *this, *this, *this, *this, "u="};
     plugin plug{services};
 };
 
-FakeWindow::~FakeWindow() { w.note("destroy"); }
-void FakeWindow::close() { w.note("close"); }
+FakeWindow::~FakeWindow() {
+    w.note("destroy");
+}
+void FakeWindow::close() {
+    w.note("close");
+}
 void FakeWindow::showModal() {
     w.note("show " + name + "," + pass);
-    if (Script user = std::exchange(w.user, nullptr)) user(*this);
-    else events.onCloseBox();
+    if (Script user = std::exchange(w.user, nullptr))
+        user(*this);
+    else
+        events.onCloseBox();
 }
 
 // The outcome of a call as one string: its value ("empty", 42, 'text') or
 // "error N" for an automation error.
-std::string str(std::int64_t n) { return std::to_string(n); }
-std::string str(const std::string& s) { return s; }
-std::string str(const Value& v) { return v.isText() ? "'" + v.asText() + "'" : v.isEmpty() ? "empty" : v.toString(); }
+std::string str(std::int64_t n) {
+    return std::to_string(n);
+}
+std::string str(const std::string& s) {
+    return s;
+}
+std::string str(const Value& v) {
+    return v.isText() ? "'" + v.asText() + "'" : v.isEmpty() ? "empty" : v.toString();
+}
 template <typename Call>
 std::string outcome(Call&& call) {
     try {
@@ -130,22 +151,36 @@ std::string outcome(Call&& call) {
 TEST(PureHelpers, TextAndArithmetic) {
     using namespace report;
     World w;  // for its number parser
-    const auto i = [](std::int32_t n) { return Value::integer(n); };
-#define ROW(call, expected) {#call, outcome([&] { return call; }), expected}
+    const auto i = [](std::int32_t n) {
+        return Value::integer(n);
+    };
+#define ROW(call, expected)                            \
+    {                                                  \
+#call, outcome([&] { return call; }), expected \
+    }
     const std::tuple<const char*, std::string, const char*> cases[] = {
-        ROW(inStr(3, "abcabc", "b"), "5"), ROW(inStr(4, "abc", ""), "4"), ROW(inStr(5, "abc", ""), "0"),
+        ROW(inStr(3, "abcabc", "b"), "5"),
+        ROW(inStr(4, "abc", ""), "4"),
+        ROW(inStr(5, "abc", ""), "0"),
         ROW(inStr(0, "abc", "b"), "error 5"),
-        ROW(mid("abcdef", 5, 10), "ef"), ROW(mid("abc", 4, 1), ""), ROW(mid("abc", 1, -1), "error 5"),
-        ROW(replaceAll("key=key=5", "key=", ""), "5"), ROW(replaceAll("abc", "", "x"), "abc"),
-        ROW(cutField("B usage=12MB", "usage=", "B"), "usage=12M"), ROW(cutField("usage=1", "usage=", "B"), "error 5"),
+        ROW(mid("abcdef", 5, 10), "ef"),
+        ROW(mid("abc", 4, 1), ""),
+        ROW(mid("abc", 1, -1), "error 5"),
+        ROW(replaceAll("key=key=5", "key=", ""), "5"),
+        ROW(replaceAll("abc", "", "x"), "abc"),
+        ROW(cutField("B usage=12MB", "usage=", "B"), "usage=12M"),
+        ROW(cutField("usage=1", "usage=", "B"), "error 5"),
         ROW(extractField("usage=usage=7MB", "usage=", "B"), "7M"),
-        ROW(subtract(i(3000), i(3500), w), "-500"), ROW(subtract(Value(), i(700), w), "-700"),
-        ROW(subtract(Value::text("12"), Value(), w), "12"), ROW(subtract(Value::text("1M"), i(1), w), "error 13"),
+        ROW(subtract(i(3000), i(3500), w), "-500"),
+        ROW(subtract(Value(), i(700), w), "-700"),
+        ROW(subtract(Value::text("12"), Value(), w), "12"),
+        ROW(subtract(Value::text("1M"), i(1), w), "error 13"),
         ROW(subtract(i(-1), i(INT32_MAX), w), "-2147483648"),
         ROW(subtract(i(INT32_MIN), i(1), w), "error 6"),
     };
 #undef ROW
-    for (const auto& [call, got, expected] : cases) EXPECT_EQ(got, expected) << call;
+    for (const auto& [call, got, expected] : cases)
+        EXPECT_EQ(got, expected) << call;
 }
 
 // Initialize takes anything; the one-based publications leave their outputs
@@ -163,13 +198,17 @@ TEST(Protocol, InitializePublicationsAbout) {
         w.plug.GetPublishTagInfo(index, tag, tagValue);
         all += "; " + command + " " + value + " " + h + ", " + tag + " " + tagValue;
     }
-    EXPECT_EQ(all, "Tavri 2 1; n v h, n v; Settings xtavrisett h, Show Stats (!XTAVRI); "
-                   "About xtavriabout h, n v; n v h, n v");
-    w.onBox = [&] { w.note("result " + result); };
+    EXPECT_EQ(all,
+              "Tavri 2 1; n v h, n v; Settings xtavrisett h, Show Stats (!XTAVRI); "
+              "About xtavriabout h, n v; n v h, n v");
+    w.onBox = [&] {
+        w.note("result " + result);
+    };
     EXPECT_TRUE(w.plug.ParseCommand("/XtAvRiAbOuT", result) && result.empty()) << result;
     // Two lines of credits, the first with the maker's site.
-    const std::regex credits("box I Tavri Plugin: [^\r\n]*https://www\\.tavri\\.example/[^\r\n]*\r\n"
-                             "[^\r\n]+; result x");
+    const std::regex credits(
+        "box I Tavri Plugin: [^\r\n]*https://www\\.tavri\\.example/[^\r\n]*\r\n"
+        "[^\r\n]+; result x");
     EXPECT_TRUE(std::regex_match(w.log, credits)) << w.log;
 }
 
@@ -182,10 +221,14 @@ TEST(Protocol, SettingsCommand) {
          "show s,t; save username=n; save password=q; close; destroy; result ''"},
         {"/xtavrisett",  // the form stays open
          [](FakeWindow& f) { f.w.failing = "username", f.name = "n", f.events.onSave(); },
-         "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk full; result ''"},
+         "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk "
+         "full; result ''"},
         {"/xtavrisett",  // the account name goes back when the password cannot follow it
-         [](FakeWindow& f) { f.w.failing = "password", f.name = "n", f.events.onSave(), f.events.onCloseBox(); },
-         "show s,t; save username=n; save password=t; save username=s; box W Tavri Plugin: The settings could "
+         [](FakeWindow& f) {
+             f.w.failing = "password", f.name = "n", f.events.onSave(), f.events.onCloseBox();
+         },
+         "show s,t; save username=n; save password=t; save username=s; box W Tavri Plugin: The "
+         "settings could "
          "not be saved: disk full; close; destroy; result ''"},
         {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
          "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
@@ -197,7 +240,8 @@ TEST(Protocol, SettingsCommand) {
          },
          "show s,t; start explorer https://www.tavri.example/ 2; box W Tavri Plugin: The web site "
          "could not be opened: no browser; close; destroy; result ''"},
-        {"/xtavrisett ", nullptr, "not ours 'x'"}, {"xtavrisett", nullptr, "not ours 'x'"},
+        {"/xtavrisett ", nullptr, "not ours 'x'"},
+        {"xtavrisett", nullptr, "not ours 'x'"},
         {"/xtavri", nullptr, "not ours 'x'"},
     };
     for (const auto& [typed, user, log] : cases) {
@@ -213,17 +257,24 @@ TEST(Protocol, SettingsCommand) {
 // it cannot be shown again.
 TEST(SettingsForm, ShowingAgain) {
     World w;
-    const auto show = [&] { return outcome([&] { return w.form.ShowSettings(), std::string("done"); }); };
-    w.user = [](FakeWindow&) { throw AutomationError(7, "Out of memory"); };
+    const auto show = [&] {
+        return outcome([&] { return w.form.ShowSettings(), std::string("done"); });
+    };
+    w.user = [](FakeWindow&) {
+        throw AutomationError(7, "Out of memory");
+    };
     w.note(show());
-    w.user = [&](FakeWindow& f) { w.note(show()), f.events.onCloseBox(); };
+    w.user = [&](FakeWindow& f) {
+        w.note(show()), f.events.onCloseBox();
+    };
     w.note(show());
     EXPECT_EQ(w.log, "show ,; error 7; show ,; error 400; close; destroy; done");
 }
 
 // Only plan_limit prompts when it fails: the warning, then the form with the stored values.
 std::string prompt(const std::string& user = "") {
-    return "box W Tavri Plugin: username or password incorrect; show s,t; " + user + "close; destroy; ";
+    return "box W Tavri Plugin: username or password incorrect; show s,t; " + user +
+           "close; destroy; ";
 }
 
 // Each method fetches afresh with what the form holds: the typed "a~"/"é&+ " go
@@ -232,10 +283,14 @@ std::string prompt(const std::string& user = "") {
 TEST(ReportMethods, FiguresAndPlanName) {
     const auto usage = &plugin::usage, name = &plugin::plan_name, limit = &plugin::plan_limit;
     const std::tuple<Value (plugin::*)(), std::string, std::string> cases[] = {
-        {usage, "plan_limit=9MB\nusage=1M2MB\n", "12"}, {usage, "usage=1234", "error 5"},
-        {usage, "usage=xMB", "error 13"}, {name, "x plan_name=Aplan_name=B UpgradeUpgrade", "'AB Upgrade'"},
-        {name, "plan_name=Basic", "error 5"}, {limit, "plan_limit=3000MB", "3000"},
-        {limit, "usage=1MB", prompt() + "empty"}, {limit, "plan_limit=abcMB", prompt() + "'abcM'"},
+        {usage, "plan_limit=9MB\nusage=1M2MB\n", "12"},
+        {usage, "usage=1234", "error 5"},
+        {usage, "usage=xMB", "error 13"},
+        {name, "x plan_name=Aplan_name=B UpgradeUpgrade", "'AB Upgrade'"},
+        {name, "plan_name=Basic", "error 5"},
+        {limit, "plan_limit=3000MB", "3000"},
+        {limit, "usage=1MB", prompt() + "empty"},
+        {limit, "plan_limit=abcMB", prompt() + "'abcM'"},
         {limit, "!", prompt() + "empty"},
     };
     for (const auto& [method, report, expected] : cases) {
@@ -248,19 +303,28 @@ TEST(ReportMethods, FiguresAndPlanName) {
 }
 
 std::string report(const std::string& name, int used, int limit) {
-    return "plan_name=" + name + " Upgrade\nusage=" + str(used) + "MB\nplan_limit=" + str(limit) + "MB\n";
+    return "plan_name=" + name + " Upgrade\nusage=" + str(used) + "MB\nplan_limit=" + str(limit) +
+           "MB\n";
 }
 std::string stats(const char* name, const char* used, const char* limit, const char* left) {
-    return std::string("\x02Plan Name:\x0F ") + name + "\r\n\x02" "Amount Used:\x0F " + used + "MB\r\n\x02" +
-           "Plan Limit:\x0F " + limit + "MB\r\n\x02" "Amount Left:\x0F " + left + " MB";
+    return std::string("\x02Plan Name:\x0F ") + name +
+           "\r\n\x02"
+           "Amount Used:\x0F " +
+           used + "MB\r\n\x02" + "Plan Limit:\x0F " + limit +
+           "MB\r\n\x02"
+           "Amount Left:\x0F " +
+           left + " MB";
 }
-std::string times(int n, const std::string& entry) { return n > 1 ? entry + "; " + times(n - 1, entry) : entry; }
+std::string times(int n, const std::string& entry) {
+    return n > 1 ? entry + "; " + times(n - 1, entry) : entry;
+}
 
 // The whole tag in any letter case: the stored credentials are loaded, then
 // plan_limit and usage give the amount left, and plan_name, usage and
 // plan_limit, each fetched afresh, give the text.
 TEST(Tag, Scenarios) {
-    const std::string good = report("Basic", 1234, 3000), stored = "get u=s&password=t", empty = "get u=&password=";
+    const std::string good = report("Basic", 1234, 3000), stored = "get u=s&password=t",
+                      empty = "get u=&password=";
     struct Case {
         const char* tag;
         std::deque<std::string> bodies;
@@ -268,33 +332,44 @@ TEST(Tag, Scenarios) {
         Script user = nullptr;
         int nestAt = 0;  // the fetch during which the tag is expanded again
     } const cases[] = {
-        {"(!XTAVRI) ", {}, "not ours x"}, {"(!XTAVR)", {}, "not ours x"},
+        {"(!XTAVRI) ", {}, "not ours x"},
+        {"(!XTAVR)", {}, "not ours x"},
         // No usage: no text.
         {"(!XTAVRI)", {"plan_limit=3000MB"}, times(2, stored) + "; error 5"},
         // No plan limit: the prompt, then the fresh empty form's credentials find nothing.
         {"(!XTAVRI)", {"usage=100MB", ""}, stored + "; " + prompt() + empty + "; error 5"},
         // The first plan limit fails and the user saves, which discards the form: the amount
         // left is minus the usage, and the rest is fetched with the fresh empty form.
-        {"(!XTAVRI)", {"usage=700MB", good},
+        {"(!XTAVRI)",
+         {"usage=700MB", good},
          stored + "; " + prompt("save username=n; save password=q; ") + times(4, empty) + "; " +
              stats("Basic Upgrade", "1234", "3000", "-1234"),
-         [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); }},
+         [](FakeWindow& f) {
+             f.name = "n", f.pass = "q", f.events.onSave();
+         }},
         // Each fetch reads its own report, so the right figure from each shows the order. Expanded
         // again during its third fetch: each expansion ends with its own figures.
-        {"(!xTaVrI)", {report("", 0, 5000), report("", 1000, 0), report("", 0, 900), report("", 100, 0),
-                       report("In", 0, 0), report("", 200, 0), report("", 0, 900), report("Out", 0, 0),
-                       report("", 1200, 0), report("", 0, 6000)},
-         times(8, stored) + "; " + stats("In Upgrade", "200", "900", "800") + "; " + times(2, stored) + "; " +
-             stats("Out Upgrade", "1200", "6000", "4000"), nullptr, 3},
+        {"(!xTaVrI)",
+         {report("", 0, 5000), report("", 1000, 0), report("", 0, 900), report("", 100, 0),
+          report("In", 0, 0), report("", 200, 0), report("", 0, 900), report("Out", 0, 0),
+          report("", 1200, 0), report("", 0, 6000)},
+         times(8, stored) + "; " + stats("In Upgrade", "200", "900", "800") + "; " +
+             times(2, stored) + "; " + stats("Out Upgrade", "1200", "6000", "4000"),
+         nullptr,
+         3},
         // The last plan limit fails: line three stays empty.
-        {"(!XTAVRI)", {good, good, good, good, ""},
+        {"(!XTAVRI)",
+         {good, good, good, good, ""},
          times(5, stored) + "; " + prompt() + stats("Basic Upgrade", "1234", "", "1766")},
     };
     for (const Case& c : cases) {
         World w{c.bodies, c.user};
         std::string result = "x", nested;
-        w.duringGet = [&, n = 0]() mutable { if (++n == c.nestAt && w.plug.ParseTag(c.tag, nested)) w.note(nested); };
-        w.note(outcome([&] { return w.plug.ParseTag(c.tag, result) ? result : "not ours " + result; }));
+        w.duringGet = [&, n = 0]() mutable {
+            if (++n == c.nestAt && w.plug.ParseTag(c.tag, nested)) w.note(nested);
+        };
+        w.note(outcome(
+            [&] { return w.plug.ParseTag(c.tag, result) ? result : "not ours " + result; }));
         EXPECT_EQ(w.log, c.log) << c.tag;
     }
 }

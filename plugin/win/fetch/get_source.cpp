@@ -136,8 +136,8 @@ bool isHttps(const std::string& url) {
 // nothing usable could be opened.
 UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& deadline) {
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags,
-                                                deadline.operationMs()));
+        UniqueInternet request(
+            InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags, deadline.operationMs()));
         if (!request) return {};
         const DWORD status = statusCode(request.get());
         if (status < 300 || status > 399) return request;
@@ -182,7 +182,7 @@ public:
 
     const std::string url;  // in the ANSI code page
     const Deadline deadline;
-    std::string body;                   // UTF-8; the worker's until finished is set
+    std::string body;  // UTF-8; the worker's until finished is set
     std::atomic<bool> finished{false};
 
 private:
@@ -280,7 +280,8 @@ FetchJob* nextJob(Worker* self) {
 DWORD WINAPI workerMain(void* param) {
     auto* self = static_cast<Worker*>(param);
     const HMODULE module = self->module;
-    for (FetchJob* job = self->job; job; job = nextJob(self)) runJob(self, job);
+    for (FetchJob* job = self->job; job; job = nextJob(self))
+        runJob(self, job);
     self->release();
     InterlockedDecrement(&g_workers);
     FreeLibraryAndExitThread(module, 0);
@@ -355,6 +356,8 @@ std::string GetSource(const std::string& url, unsigned long boundMs) {
     return std::move(job->body);
 }
 
-long liveFetchWorkers() { return InterlockedCompareExchange(&g_workers, 0, 0); }
+long liveFetchWorkers() {
+    return InterlockedCompareExchange(&g_workers, 0, 0);
+}
 
 }  // namespace tavri::win

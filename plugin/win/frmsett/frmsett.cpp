@@ -58,8 +58,8 @@ void raiseEvent(HWND hwnd, Event&& event) noexcept {
         MessageBoxW(IsWindow(hwnd) ? hwnd : nullptr, toWide(e.what()).c_str(),
                     toWide(kAppTitle).c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
-        MessageBoxW(IsWindow(hwnd) ? hwnd : nullptr, L"Unexpected error",
-                    toWide(kAppTitle).c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(IsWindow(hwnd) ? hwnd : nullptr, L"Unexpected error", toWide(kAppTitle).c_str(),
+                    MB_OK | MB_ICONERROR);
     }
 }
 
@@ -126,9 +126,9 @@ void FrmsettWindow::create() {
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
 
-    window_.reset(CreateWindowExW(kWindowExStyle, kFrmsettClassName, kFrmsettCaption,
-                                  kWindowStyle, 0, 0, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, module, this));
+    window_.reset(CreateWindowExW(kWindowExStyle, kFrmsettClassName, kFrmsettCaption, kWindowStyle,
+                                  0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                  nullptr, module, this));
     if (!window_) {
         frmsett_class::release();
         throw AutomationError(7, "Out of memory: the settings window cannot be created");
@@ -137,8 +137,7 @@ void FrmsettWindow::create() {
     RECT client{};
     GetClientRect(hwnd(), &client);
     if (client.right != clientWidth || client.bottom != clientHeight) {
-        SetWindowPos(hwnd(), nullptr, 0, 0,
-                     frame.right - frame.left + clientWidth - client.right,
+        SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left + clientWidth - client.right,
                      frame.bottom - frame.top + clientHeight - client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -183,8 +182,7 @@ void FrmsettWindow::addToolTip(HWND control, const wchar_t* text) {
 void FrmsettWindow::relayToToolTip(const MSG& msg) {
     const bool mouse = (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
                        msg.message == WM_NCMOUSEMOVE;
-    if (!mouse || !tip_ || !msg.hwnd || (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)))
-        return;
+    if (!mouse || !tip_ || !msg.hwnd || (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd))) return;
     MSG copy = msg;  // the tip takes a non-const MSG
     SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
 }
@@ -200,8 +198,7 @@ void FrmsettWindow::centreOnScreen() {
 
 void FrmsettWindow::showModal() {
     if (modal_) throw error::formAlreadyModal();
-    if (!hwnd())
-        throw AutomationError(error::kInvalidCall, "The settings window has been closed");
+    if (!hwnd()) throw AutomationError(error::kInvalidCall, "The settings window has been closed");
 
     bool destroyed = false;
     destroyedFlag_ = &destroyed;
@@ -242,8 +239,7 @@ void FrmsettWindow::showModal() {
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
 }
 
-LRESULT CALLBACK FrmsettWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+LRESULT CALLBACK FrmsettWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
@@ -255,35 +251,35 @@ LRESULT CALLBACK FrmsettWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
     // nothing of `self` is touched after an event has been raised.
     SettingsWindowEvents& events = self->events_;
     switch (message) {
-    case WM_CLOSE:
-        raiseEvent(hwnd, [&] { events.onCloseBox(); });
-        return 0;
-    case WM_COMMAND:
-        // Enter and Esc arrive here as IDOK and IDCANCEL from the dialog
-        // navigation; the form has no default or cancel button, so they and
-        // everything else but the two buttons' clicks are ignored.
-        if (HIWORD(wParam) == BN_CLICKED) {
-            if (LOWORD(wParam) == frmsett_id::kCommand1)
-                raiseEvent(hwnd, [&] { events.onSave(); });
-            else if (LOWORD(wParam) == frmsett_id::kCommand2)
-                raiseEvent(hwnd, [&] { events.onSiteButton(); });
-        }
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd, focus)) self->lastFocus_ = focus;
-        } else if (self->lastFocus_) {
-            SetFocus(self->lastFocus_);
-        }
-        return 0;
-    case WM_SETFOCUS:
-        if (self->lastFocus_) SetFocus(self->lastFocus_);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->forgetWindow();
-        break;
+        case WM_CLOSE:
+            raiseEvent(hwnd, [&] { events.onCloseBox(); });
+            return 0;
+        case WM_COMMAND:
+            // Enter and Esc arrive here as IDOK and IDCANCEL from the dialog
+            // navigation; the form has no default or cancel button, so they and
+            // everything else but the two buttons' clicks are ignored.
+            if (HIWORD(wParam) == BN_CLICKED) {
+                if (LOWORD(wParam) == frmsett_id::kCommand1)
+                    raiseEvent(hwnd, [&] { events.onSave(); });
+                else if (LOWORD(wParam) == frmsett_id::kCommand2)
+                    raiseEvent(hwnd, [&] { events.onSiteButton(); });
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) self->lastFocus_ = focus;
+            } else if (self->lastFocus_) {
+                SetFocus(self->lastFocus_);
+            }
+            return 0;
+        case WM_SETFOCUS:
+            if (self->lastFocus_) SetFocus(self->lastFocus_);
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->forgetWindow();
+            break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -294,8 +290,12 @@ std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents& eve
     return std::make_unique<FrmsettWindow>(events);
 }
 
-long liveSettingsWindows() { return frmsett_class::live(); }
+long liveSettingsWindows() {
+    return frmsett_class::live();
+}
 
-void leaveSettingsWindow() { frmsett_class::leave(); }
+void leaveSettingsWindow() {
+    frmsett_class::leave();
+}
 
 }  // namespace tavri::win

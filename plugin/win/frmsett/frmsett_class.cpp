@@ -29,9 +29,9 @@ HINSTANCE pinnedModule() {
 
 HINSTANCE thisModule() {
     HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&thisModule), &module);
     return module;
 }
 
@@ -55,8 +55,12 @@ void release() {
     if (InterlockedDecrement(&g_live) == 0) UnregisterClassW(kFrmsettClassName, module);
 }
 
-void leave() { InterlockedDecrement(&g_live); }
+void leave() {
+    InterlockedDecrement(&g_live);
+}
 
-long live() { return InterlockedCompareExchange(&g_live, 0, 0); }
+long live() {
+    return InterlockedCompareExchange(&g_live, 0, 0);
+}
 
 }  // namespace tavri::win::frmsett_class

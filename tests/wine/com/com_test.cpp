@@ -30,13 +30,16 @@ TEST(Registration, UnregisterRemovesExactlyWhatRegisterWrote) {
     ASSERT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
     // Another version of the type library, registered by someone else, stays.
     const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
-    const std::wstring library = L"TypeLib\\" + readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib", nullptr);
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, (library + L"\\9.9").c_str(), nullptr, REG_SZ, L"another", 16);
+    const std::wstring library =
+        L"TypeLib\\" + readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib", nullptr);
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, (library + L"\\9.9").c_str(), nullptr, REG_SZ, L"another",
+                    16);
     ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
     EXPECT_EQ(readString(HKEY_CLASSES_ROOT, library + L"\\9.9", nullptr), L"another");
     RegDeleteTreeW(HKEY_CLASSES_ROOT, library.c_str());
     registryTree(HKEY_CLASSES_ROOT, L"", after);
-    EXPECT_TRUE(after == before) << "unregistering did not take away exactly what registering wrote";
+    EXPECT_TRUE(after == before)
+        << "unregistering did not take away exactly what registering wrote";
     EXPECT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0) << "unregistering twice";
     EXPECT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
 }
@@ -58,26 +61,31 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
     }
     HMODULE dll = LoadLibraryW(besideMe(L"Tavri.dll").c_str());
     ASSERT_TRUE(dll);
-    const auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    const auto canUnloadNow =
-        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    const auto getClassObject =
+        reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid), S_OK);
     // When the DLL may go: nothing held; a factory; a lock left; unlocked; an
     // object of a thread that has ended; that object gone too.
     std::string unload;
-    const auto note = [&] { unload += canUnloadNow() == S_OK ? "yes " : "no "; };
+    const auto note = [&] {
+        unload += canUnloadNow() == S_OK ? "yes " : "no ";
+    };
     ComPtr<IClassFactory> factory;
     ComPtr<IUnknown> kept;
     note();
     getClassObject(clsid, IID_IClassFactory, factory.putVoid()), note();
     factory->LockServer(TRUE), factory.reset(), note();
-    getClassObject(clsid, IID_IClassFactory, factory.putVoid()), factory->LockServer(FALSE), factory.reset(), note();
+    getClassObject(clsid, IID_IClassFactory, factory.putVoid()), factory->LockServer(FALSE),
+        factory.reset(), note();
     getClassObject(clsid, IID_IClassFactory, factory.putVoid());
     Background maker([&] {
         ComPtr<IUnknown> other;
-        factory->CreateInstance(nullptr, IID_IUnknown, kept.putVoid()), factory->CreateInstance(nullptr, IID_IUnknown, other.putVoid());
+        factory->CreateInstance(nullptr, IID_IUnknown, kept.putVoid()),
+            factory->CreateInstance(nullptr, IID_IUnknown, other.putVoid());
     });
     ASSERT_TRUE(maker.join(20000) && kept);
     factory.reset(), note();
@@ -104,20 +112,24 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
     TYPEATTR* type = nullptr;
     ASSERT_EQ(second->QueryInterface(IID_IDispatch, dispatch.putVoid()), S_OK);
     dispatch->GetTypeInfo(0, 0, info.put()), info->GetTypeAttr(&type);
-    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(type->guid), S_OK) << "errors are reported for its own interface";
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(type->guid), S_OK)
+        << "errors are reported for its own interface";
     EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
     info->ReleaseTypeAttr(type);
     EXPECT_EQ(identity.get(), second.get());
     EXPECT_EQ(second->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
-    first.reset(), second.reset(), identity.reset(), errors.reset(), dispatch.reset(), info.reset(), factory.reset();
-    EXPECT_EQ(canUnloadNow(), S_FALSE) << "the thread's hidden settings form keeps the server loaded";
+    first.reset(), second.reset(), identity.reset(), errors.reset(), dispatch.reset(), info.reset(),
+        factory.reset();
+    EXPECT_EQ(canUnloadNow(), S_FALSE)
+        << "the thread's hidden settings form keeps the server loaded";
 }
 
 // Calls method([first,] out...) with by-reference arguments that start as in
 // ("#n" a number, else text), typed (BSTR*, long*) or as VARIANTs, and
 // returns what they hold afterwards, joined by '|'.
-std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const std::vector<std::wstring>& in,
-                     bool typed, CallResult* r, bool byName = false) {
+std::wstring outputs(IDispatch* object, const wchar_t* method, long first,
+                     const std::vector<std::wstring>& in, bool typed, CallResult* r,
+                     bool byName = false) {
     std::deque<Bstr> strings;
     std::deque<long> numbers;
     std::deque<tavri::win::UniqueVariant> variants;
@@ -132,13 +144,16 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
         } else if (typed) {
             Bstr& b = strings.emplace_back(text);
             // An output the method leaves alone keeps its very BSTR: "!" when it was replaced.
-            args.push_back(ref(b.slot())), read.push_back([&b, text, was = *b.slot()] { return b.text() + (b.text() == text && *b.slot() != was ? L"!" : L""); });
+            args.push_back(ref(b.slot())), read.push_back([&b, text, was = *b.slot()] {
+                return b.text() + (b.text() == text && *b.slot() != was ? L"!" : L"");
+            });
         } else {
             VARIANT* v = variants.emplace_back().get();  // text, as a script's variable holds it
             V_VT(v) = VT_BSTR, V_BSTR(v) = SysAllocString(text.substr(number).c_str());
             args.push_back(ref(v)), read.push_back([v] {
                 VARIANT t{};
-                const std::wstring s = SUCCEEDED(VariantChangeType(&t, v, 0, VT_BSTR)) ? V_BSTR(&t) : L"?";
+                const std::wstring s =
+                    SUCCEEDED(VariantChangeType(&t, v, 0, VT_BSTR)) ? V_BSTR(&t) : L"?";
                 VariantClear(&t);
                 return s;
             });
@@ -146,7 +161,8 @@ std::wstring outputs(IDispatch* object, const wchar_t* method, long first, const
     }
     *r = call(object, method, args, byName);
     std::wstring joined;
-    for (const auto& r : read) joined += (joined.empty() ? L"" : L"|") + r();
+    for (const auto& r : read)
+        joined += (joined.empty() ? L"" : L"|") + r();
     return joined;
 }
 
@@ -175,11 +191,15 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     // A variant converted to the parameter's type gets the result; one that
     // cannot be is refused by position, and one converted before it is left as it was.
     CallResult r;
-    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 7 ", L"#9"}, false, &r), L"Tavri|2|1");
-    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 5 ", L"many"}, false, &r), L"n| 5 |many");
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 7 ", L"#9"}, false, &r),
+              L"Tavri|2|1");
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L" 5 ", L"many"}, false, &r),
+              L"n| 5 |many");
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(r.argError, 0u) << "the index into the arguments, the last one first";
-    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"#7", L"#9"}, false, &r, true), L"Tavri|2|1") << "by name";
+    EXPECT_EQ(outputs(object.get(), L"GetPublishInfo", -1, {L"n", L"#7", L"#9"}, false, &r, true),
+              L"Tavri|2|1")
+        << "by name";
     HRESULT hr = S_OK;
     EXPECT_TRUE(call(object.get(), L"Initialize", {arg(2L), arg(L"a@b"), arg(nullptr)}).isTrue());
     EXPECT_EQ(dispidOf(object.get(), L"Parse", &hr), DISPID_UNKNOWN);
@@ -195,11 +215,13 @@ TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
     Bstr result(L"untouched");
     const CallResult r =
         call(object.get(), L"ParseTag", {arg(L"(!XTAVRI)"), arg(nullptr), ref(result.slot())});
-    EXPECT_EQ(hex(r.hr) + L" " + std::to_wstring(r.errorNumber) + L" " + r.source + L": " +
-                  r.description + L" " + result.text(),
-              hex(DISP_E_EXCEPTION) + L" 5 TavriPlugin: Invalid procedure call or argument untouched");
+    EXPECT_EQ(
+        hex(r.hr) + L" " + std::to_wstring(r.errorNumber) + L" " + r.source + L": " +
+            r.description + L" " + result.text(),
+        hex(DISP_E_EXCEPTION) + L" 5 TavriPlugin: Invalid procedure call or argument untouched");
 
-    const IID dualId = {0x18BE9D04, 0x6059, 0x41A1, {0xA0, 0x3E, 0x3F, 0x99, 0x52, 0xC8, 0x50, 0xA8}};
+    const IID dualId = {
+        0x18BE9D04, 0x6059, 0x41A1, {0xA0, 0x3E, 0x3F, 0x99, 0x52, 0xC8, 0x50, 0xA8}};
     ComPtr<IUnknown> dual;
     ASSERT_EQ(object->QueryInterface(dualId, dual.putVoid()), S_OK);
     // After IDispatch's seven entries: Initialize, Uninitialize, ... ParseTag.
@@ -223,8 +245,10 @@ TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
 // (GetProcessHandleCount answers 0 under Wine.)
 HANDLE nextKernelHandle() {
     HANDLE probes[16];
-    for (HANDLE& probe : probes) probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    for (HANDLE probe : probes) CloseHandle(probe);
+    for (HANDLE& probe : probes)
+        probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    for (HANDLE probe : probes)
+        CloseHandle(probe);
     return probes[15];
 }
 
@@ -248,26 +272,44 @@ TEST(Adapters, SettingsStoreKeepsAnyTextAndFailsClearly) {
     const std::wstring keyPath = L"Software\\VB and VBA Program Settings\\Tavri Adapter Test";
     tavri::win::RegistrySettingsStore store(L"Tavri Adapter Test");
     EXPECT_EQ(store.read("username"), "");
-    for (const std::string& text : {std::string(" a&b = c  d\xC3\xA9 "), std::string(100000, 'x')}) {
+    for (const std::string& text :
+         {std::string(" a&b = c  d\xC3\xA9 "), std::string(100000, 'x')}) {
         store.write("username", text);
         EXPECT_EQ(store.read("username"), text);
         EXPECT_EQ(readString(HKEY_CURRENT_USER, keyPath + L"\\Data", L"username"), widen(text));
     }
     const DWORD number = 7;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (keyPath + L"\\Data").c_str(), L"password", REG_DWORD, &number, sizeof number);
+    RegSetKeyValueW(HKEY_CURRENT_USER, (keyPath + L"\\Data").c_str(), L"password", REG_DWORD,
+                    &number, sizeof number);
     EXPECT_EQ(store.read("password"), "");
     RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
-    const std::string error = errorOf([] { tavri::win::RegistrySettingsStore(std::wstring(300, L'x')).write("username", "x"); });
-    EXPECT_TRUE(error.rfind("5: ", 0) == 0 && error.find("\"username\" could not be saved") != std::string::npos) << error;
+    const std::string error = errorOf(
+        [] { tavri::win::RegistrySettingsStore(std::wstring(300, L'x')).write("username", "x"); });
+    EXPECT_TRUE(error.rfind("5: ", 0) == 0 &&
+                error.find("\"username\" could not be saved") != std::string::npos)
+        << error;
 }
 
 TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     tavri::win::VarNumberParser numbers;
-    for (const auto& [in, out] : {std::pair{"1234", 1234L}, {"  1234 ", 1234L}, {"0007", 7L}, {"-500", -500L}, {"2147483647", 2147483647L}})
+    for (const auto& [in, out] : {std::pair{"1234", 1234L},
+                                  {"  1234 ", 1234L},
+                                  {"0007", 7L},
+                                  {"-500", -500L},
+                                  {"2147483647", 2147483647L}})
         EXPECT_EQ(numbers.parseInt32(in), out) << in;
-    for (const auto& [in, error] : {std::pair{std::string(""), 13}, {"12a", 13}, {"B 1234", 13}, {std::string("12\0" "34", 5), 13},
-                                    {"2147483648", 6}, {"99999999999999", 6}})
-        EXPECT_EQ(errorOf([&] { numbers.parseInt32(in); }).rfind(std::to_string(error) + ":", 0), 0u) << in;
+    for (const auto& [in, error] : {std::pair{std::string(""), 13},
+                                    {"12a", 13},
+                                    {"B 1234", 13},
+                                    {std::string("12\0"
+                                                 "34",
+                                                 5),
+                                     13},
+                                    {"2147483648", 6},
+                                    {"99999999999999", 6}})
+        EXPECT_EQ(errorOf([&] { numbers.parseInt32(in); }).rfind(std::to_string(error) + ":", 0),
+                  0u)
+            << in;
 
     tavri::win::ShellProcessStarter starter;
     const HANDLE nextHandle = nextKernelHandle();
@@ -284,12 +326,19 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
     DeleteFileW(planted.c_str());
     EXPECT_EQ(found.substr(0, 3), "53:") << "a program of that name was searched for";
 
-    for (const auto& [icon, expected] : {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},
-                                         {tavri::MessageIcon::Warning, MB_ICONWARNING}, {tavri::MessageIcon::Critical, MB_ICONERROR}}) {
+    for (const auto& [icon, expected] :
+         {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},
+          {tavri::MessageIcon::Warning, MB_ICONWARNING},
+          {tavri::MessageIcon::Critical, MB_ICONERROR}}) {
         MessageBoxView seen;
-        withUser([&] { tavri::win::Win32MessageBoxes().show("first line\r\nsecond \xC3\xA9", "Adapter caption", icon); },
-                 [&] { seen = dismissMessageBox(ownProcess(L"#32770", L"Adapter caption")); });
-        EXPECT_EQ(seen.text + L"|" + std::to_wstring(seen.icon) + L"|" + (seen.buttons.size() == 1 ? seen.buttons[0] : L"?"),
+        withUser(
+            [&] {
+                tavri::win::Win32MessageBoxes().show("first line\r\nsecond \xC3\xA9",
+                                                     "Adapter caption", icon);
+            },
+            [&] { seen = dismissMessageBox(ownProcess(L"#32770", L"Adapter caption")); });
+        EXPECT_EQ(seen.text + L"|" + std::to_wstring(seen.icon) + L"|" +
+                      (seen.buttons.size() == 1 ? seen.buttons[0] : L"?"),
                   L"first line\r\nsecond \u00e9|" + std::to_wstring(expected) + L"|OK");
     }
 }

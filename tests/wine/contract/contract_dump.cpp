@@ -17,8 +17,12 @@ using tavri::win::ComPtr;
 
 namespace {
 
-void line(const std::wstring& text) { std::printf("%s\n", narrow(text).c_str()); }
-std::wstring number(long n) { return std::to_wstring(n); }
+void line(const std::wstring& text) {
+    std::printf("%s\n", narrow(text).c_str());
+}
+std::wstring number(long n) {
+    return std::to_wstring(n);
+}
 std::wstring guid(const GUID& g) {
     wchar_t text[40];
     StringFromGUID2(g, text, 40);
@@ -26,7 +30,8 @@ std::wstring guid(const GUID& g) {
 }
 
 using Names = std::vector<std::pair<unsigned long, const wchar_t*>>;
-#define NAMED(x) {static_cast<unsigned long>(x), L## #x}
+#define NAMED(x) \
+    { static_cast<unsigned long>(x), L## #x }
 
 // The names of the bits set in value, in table order, joined by '|'; an entry
 // of several bits counts only when all are set. Bits no entry names stay as a
@@ -49,37 +54,37 @@ std::wstring valueName(unsigned long value, const Names& names) {
 
 const Names kLibFlags = {NAMED(LIBFLAG_FRESTRICTED), NAMED(LIBFLAG_FCONTROL),
                          NAMED(LIBFLAG_FHIDDEN), NAMED(LIBFLAG_FHASDISKIMAGE)};
-const Names kTypeKinds = {NAMED(TKIND_ENUM),     NAMED(TKIND_RECORD),   NAMED(TKIND_MODULE),
+const Names kTypeKinds = {NAMED(TKIND_ENUM),      NAMED(TKIND_RECORD),   NAMED(TKIND_MODULE),
                           NAMED(TKIND_INTERFACE), NAMED(TKIND_DISPATCH), NAMED(TKIND_COCLASS),
-                          NAMED(TKIND_ALIAS),    NAMED(TKIND_UNION)};
+                          NAMED(TKIND_ALIAS),     NAMED(TKIND_UNION)};
 const Names kTypeFlags = {
-    NAMED(TYPEFLAG_FAPPOBJECT),     NAMED(TYPEFLAG_FCANCREATE),    NAMED(TYPEFLAG_FLICENSED),
-    NAMED(TYPEFLAG_FPREDECLID),     NAMED(TYPEFLAG_FHIDDEN),       NAMED(TYPEFLAG_FCONTROL),
-    NAMED(TYPEFLAG_FDUAL),          NAMED(TYPEFLAG_FNONEXTENSIBLE), NAMED(TYPEFLAG_FOLEAUTOMATION),
-    NAMED(TYPEFLAG_FRESTRICTED),    NAMED(TYPEFLAG_FAGGREGATABLE), NAMED(TYPEFLAG_FREPLACEABLE),
-    NAMED(TYPEFLAG_FDISPATCHABLE),  NAMED(TYPEFLAG_FREVERSEBIND),  NAMED(TYPEFLAG_FPROXY)};
+    NAMED(TYPEFLAG_FAPPOBJECT),    NAMED(TYPEFLAG_FCANCREATE),     NAMED(TYPEFLAG_FLICENSED),
+    NAMED(TYPEFLAG_FPREDECLID),    NAMED(TYPEFLAG_FHIDDEN),        NAMED(TYPEFLAG_FCONTROL),
+    NAMED(TYPEFLAG_FDUAL),         NAMED(TYPEFLAG_FNONEXTENSIBLE), NAMED(TYPEFLAG_FOLEAUTOMATION),
+    NAMED(TYPEFLAG_FRESTRICTED),   NAMED(TYPEFLAG_FAGGREGATABLE),  NAMED(TYPEFLAG_FREPLACEABLE),
+    NAMED(TYPEFLAG_FDISPATCHABLE), NAMED(TYPEFLAG_FREVERSEBIND),   NAMED(TYPEFLAG_FPROXY)};
 const Names kImplTypeFlags = {NAMED(IMPLTYPEFLAG_FDEFAULT), NAMED(IMPLTYPEFLAG_FSOURCE),
-                              NAMED(IMPLTYPEFLAG_FRESTRICTED),
-                              NAMED(IMPLTYPEFLAG_FDEFAULTVTABLE)};
+                              NAMED(IMPLTYPEFLAG_FRESTRICTED), NAMED(IMPLTYPEFLAG_FDEFAULTVTABLE)};
 const Names kInvokeKinds = {NAMED(INVOKE_FUNC), NAMED(INVOKE_PROPERTYGET),
                             NAMED(INVOKE_PROPERTYPUT), NAMED(INVOKE_PROPERTYPUTREF)};
-const Names kFuncFlags = {
-    NAMED(FUNCFLAG_FRESTRICTED),    NAMED(FUNCFLAG_FSOURCE),          NAMED(FUNCFLAG_FBINDABLE),
-    NAMED(FUNCFLAG_FREQUESTEDIT),   NAMED(FUNCFLAG_FDISPLAYBIND),     NAMED(FUNCFLAG_FDEFAULTBIND),
-    NAMED(FUNCFLAG_FHIDDEN),        NAMED(FUNCFLAG_FUSESGETLASTERROR), NAMED(FUNCFLAG_FDEFAULTCOLLELEM),
-    NAMED(FUNCFLAG_FUIDEFAULT),     NAMED(FUNCFLAG_FNONBROWSABLE),    NAMED(FUNCFLAG_FREPLACEABLE),
-    NAMED(FUNCFLAG_FIMMEDIATEBIND)};
-const Names kParamFlags = {NAMED(PARAMFLAG_FIN),      NAMED(PARAMFLAG_FOUT),
-                           NAMED(PARAMFLAG_FLCID),    NAMED(PARAMFLAG_FRETVAL),
-                           NAMED(PARAMFLAG_FOPT),     NAMED(PARAMFLAG_FHASDEFAULT),
+const Names kFuncFlags = {NAMED(FUNCFLAG_FRESTRICTED),      NAMED(FUNCFLAG_FSOURCE),
+                          NAMED(FUNCFLAG_FBINDABLE),        NAMED(FUNCFLAG_FREQUESTEDIT),
+                          NAMED(FUNCFLAG_FDISPLAYBIND),     NAMED(FUNCFLAG_FDEFAULTBIND),
+                          NAMED(FUNCFLAG_FHIDDEN),          NAMED(FUNCFLAG_FUSESGETLASTERROR),
+                          NAMED(FUNCFLAG_FDEFAULTCOLLELEM), NAMED(FUNCFLAG_FUIDEFAULT),
+                          NAMED(FUNCFLAG_FNONBROWSABLE),    NAMED(FUNCFLAG_FREPLACEABLE),
+                          NAMED(FUNCFLAG_FIMMEDIATEBIND)};
+const Names kParamFlags = {NAMED(PARAMFLAG_FIN),         NAMED(PARAMFLAG_FOUT),
+                           NAMED(PARAMFLAG_FLCID),       NAMED(PARAMFLAG_FRETVAL),
+                           NAMED(PARAMFLAG_FOPT),        NAMED(PARAMFLAG_FHASDEFAULT),
                            NAMED(PARAMFLAG_FHASCUSTDATA)};
-const Names kVarTypes = {NAMED(VT_EMPTY),   NAMED(VT_NULL),  NAMED(VT_I2),      NAMED(VT_I4),
-                         NAMED(VT_R4),      NAMED(VT_R8),    NAMED(VT_CY),      NAMED(VT_DATE),
-                         NAMED(VT_BSTR),    NAMED(VT_DISPATCH), NAMED(VT_ERROR), NAMED(VT_BOOL),
-                         NAMED(VT_VARIANT), NAMED(VT_UNKNOWN), NAMED(VT_DECIMAL), NAMED(VT_I1),
-                         NAMED(VT_UI1),     NAMED(VT_UI2),   NAMED(VT_UI4),     NAMED(VT_I8),
-                         NAMED(VT_UI8),     NAMED(VT_INT),   NAMED(VT_UINT),    NAMED(VT_VOID),
-                         NAMED(VT_HRESULT), NAMED(VT_PTR),   NAMED(VT_USERDEFINED)};
+const Names kVarTypes = {
+    NAMED(VT_EMPTY), NAMED(VT_NULL),       NAMED(VT_I2),      NAMED(VT_I4),      NAMED(VT_R4),
+    NAMED(VT_R8),    NAMED(VT_CY),         NAMED(VT_DATE),    NAMED(VT_BSTR),    NAMED(VT_DISPATCH),
+    NAMED(VT_ERROR), NAMED(VT_BOOL),       NAMED(VT_VARIANT), NAMED(VT_UNKNOWN), NAMED(VT_DECIMAL),
+    NAMED(VT_I1),    NAMED(VT_UI1),        NAMED(VT_UI2),     NAMED(VT_UI4),     NAMED(VT_I8),
+    NAMED(VT_UI8),   NAMED(VT_INT),        NAMED(VT_UINT),    NAMED(VT_VOID),    NAMED(VT_HRESULT),
+    NAMED(VT_PTR),   NAMED(VT_USERDEFINED)};
 
 std::wstring varType(VARTYPE vt) {
     const std::wstring base = valueName(vt & VT_TYPEMASK, kVarTypes);
@@ -90,11 +95,11 @@ std::wstring varType(VARTYPE vt) {
 std::wstring windowStyle(HWND hwnd) {
     const auto style = static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE));
     const bool child = style & WS_CHILD;
-    Names names = {NAMED(WS_POPUP),        NAMED(WS_CHILD),        NAMED(WS_MINIMIZE),
-                   NAMED(WS_VISIBLE),      NAMED(WS_DISABLED),     NAMED(WS_CLIPSIBLINGS),
-                   NAMED(WS_CLIPCHILDREN), NAMED(WS_MAXIMIZE),     NAMED(WS_CAPTION),
-                   NAMED(WS_BORDER),       NAMED(WS_DLGFRAME),     NAMED(WS_VSCROLL),
-                   NAMED(WS_HSCROLL),      NAMED(WS_SYSMENU),      NAMED(WS_THICKFRAME)};
+    Names names = {NAMED(WS_POPUP),        NAMED(WS_CHILD),    NAMED(WS_MINIMIZE),
+                   NAMED(WS_VISIBLE),      NAMED(WS_DISABLED), NAMED(WS_CLIPSIBLINGS),
+                   NAMED(WS_CLIPCHILDREN), NAMED(WS_MAXIMIZE), NAMED(WS_CAPTION),
+                   NAMED(WS_BORDER),       NAMED(WS_DLGFRAME), NAMED(WS_VSCROLL),
+                   NAMED(WS_HSCROLL),      NAMED(WS_SYSMENU),  NAMED(WS_THICKFRAME)};
     // The same two bits mean one thing on a control, another on a window.
     if (child)
         names.insert(names.end(), {NAMED(WS_GROUP), NAMED(WS_TABSTOP)});
@@ -110,28 +115,27 @@ std::wstring windowStyle(HWND hwnd) {
                           NAMED(BS_AUTO3STATE), NAMED(BS_GROUPBOX), NAMED(BS_USERBUTTON),
                           NAMED(BS_AUTORADIOBUTTON), NAMED(BS_OWNERDRAW)});
         own &= ~static_cast<unsigned long>(BS_TYPEMASK);
-        names.insert(names.end(), {NAMED(BS_LEFTTEXT), NAMED(BS_ICON), NAMED(BS_BITMAP),
-                                   NAMED(BS_CENTER), NAMED(BS_LEFT), NAMED(BS_RIGHT),
-                                   NAMED(BS_VCENTER), NAMED(BS_TOP), NAMED(BS_BOTTOM),
-                                   NAMED(BS_PUSHLIKE), NAMED(BS_MULTILINE), NAMED(BS_NOTIFY),
-                                   NAMED(BS_FLAT)});
+        names.insert(
+            names.end(),
+            {NAMED(BS_LEFTTEXT), NAMED(BS_ICON), NAMED(BS_BITMAP), NAMED(BS_CENTER), NAMED(BS_LEFT),
+             NAMED(BS_RIGHT), NAMED(BS_VCENTER), NAMED(BS_TOP), NAMED(BS_BOTTOM),
+             NAMED(BS_PUSHLIKE), NAMED(BS_MULTILINE), NAMED(BS_NOTIFY), NAMED(BS_FLAT)});
     } else if (windowClass == L"Edit") {
-        names.insert(names.end(), {NAMED(ES_CENTER), NAMED(ES_RIGHT), NAMED(ES_MULTILINE),
-                                   NAMED(ES_UPPERCASE), NAMED(ES_LOWERCASE), NAMED(ES_PASSWORD),
-                                   NAMED(ES_AUTOVSCROLL), NAMED(ES_AUTOHSCROLL),
-                                   NAMED(ES_NOHIDESEL), NAMED(ES_OEMCONVERT), NAMED(ES_READONLY),
-                                   NAMED(ES_WANTRETURN), NAMED(ES_NUMBER)});
+        names.insert(names.end(),
+                     {NAMED(ES_CENTER), NAMED(ES_RIGHT), NAMED(ES_MULTILINE), NAMED(ES_UPPERCASE),
+                      NAMED(ES_LOWERCASE), NAMED(ES_PASSWORD), NAMED(ES_AUTOVSCROLL),
+                      NAMED(ES_AUTOHSCROLL), NAMED(ES_NOHIDESEL), NAMED(ES_OEMCONVERT),
+                      NAMED(ES_READONLY), NAMED(ES_WANTRETURN), NAMED(ES_NUMBER)});
     } else if (windowClass == L"Static") {
-        kind = valueName(own & SS_TYPEMASK,
-                         {NAMED(SS_LEFT), NAMED(SS_CENTER), NAMED(SS_RIGHT), NAMED(SS_ICON),
-                          NAMED(SS_BLACKRECT), NAMED(SS_GRAYRECT), NAMED(SS_WHITERECT),
-                          NAMED(SS_BLACKFRAME), NAMED(SS_GRAYFRAME), NAMED(SS_WHITEFRAME),
-                          NAMED(SS_SIMPLE), NAMED(SS_LEFTNOWORDWRAP), NAMED(SS_BITMAP),
-                          NAMED(SS_ETCHEDHORZ), NAMED(SS_ETCHEDVERT), NAMED(SS_ETCHEDFRAME)});
+        kind = valueName(
+            own & SS_TYPEMASK,
+            {NAMED(SS_LEFT), NAMED(SS_CENTER), NAMED(SS_RIGHT), NAMED(SS_ICON), NAMED(SS_BLACKRECT),
+             NAMED(SS_GRAYRECT), NAMED(SS_WHITERECT), NAMED(SS_BLACKFRAME), NAMED(SS_GRAYFRAME),
+             NAMED(SS_WHITEFRAME), NAMED(SS_SIMPLE), NAMED(SS_LEFTNOWORDWRAP), NAMED(SS_BITMAP),
+             NAMED(SS_ETCHEDHORZ), NAMED(SS_ETCHEDVERT), NAMED(SS_ETCHEDFRAME)});
         own &= ~static_cast<unsigned long>(SS_TYPEMASK);
         names.insert(names.end(), {NAMED(SS_REALSIZEIMAGE), NAMED(SS_NOPREFIX), NAMED(SS_NOTIFY),
-                                   NAMED(SS_CENTERIMAGE), NAMED(SS_RIGHTJUST),
-                                   NAMED(SS_SUNKEN)});
+                                   NAMED(SS_CENTERIMAGE), NAMED(SS_RIGHTJUST), NAMED(SS_SUNKEN)});
     }
     const std::wstring text = flagNames((style & 0xFFFF0000) | own, names);
     return kind.empty() ? text : text + L"|" + kind;
@@ -157,24 +161,30 @@ void registration(const std::wstring& dll) {
     for (auto [key, value] : after) {
         const auto bar = key.find(L" | ");
         if (before.count(key) || bar == std::wstring::npos) continue;
-        for (const auto& [path, name] : {std::pair{dll, L"<Tavri.dll>"}, {dll.substr(0, dll.rfind(L'\\')), L"<bin>"}})
-            if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value.c_str(), -1, path.c_str(), -1) == CSTR_EQUAL) value = name;
+        for (const auto& [path, name] :
+             {std::pair{dll, L"<Tavri.dll>"}, {dll.substr(0, dll.rfind(L'\\')), L"<bin>"}})
+            if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value.c_str(), -1, path.c_str(),
+                               -1) == CSTR_EQUAL)
+                value = name;
         keys[key.substr(0, bar)] += L" " + key.substr(bar + 3) + L"=" + value;
     }
-    for (const auto& [key, values] : keys) line(L"registry " + key + values);
+    for (const auto& [key, values] : keys)
+        line(L"registry " + key + values);
 }
 
 // The library, its types and the methods each declares itself (not the
 // ones inherited from IDispatch).
 void typeLibrary(const std::wstring& dll) {
     ComPtr<ITypeLib> lib;
-    if (FAILED(LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.put()))) return line(L"no type library");
+    if (FAILED(LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.put())))
+        return line(L"no type library");
     TLIBATTR* la = nullptr;
     BSTR name = nullptr, doc = nullptr;
     lib->GetLibAttr(&la);
     lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
-    line(L"typelib " + std::wstring(name) + L" " + guid(la->guid) + L" " + number(la->wMajorVerNum) + L"." +
-         number(la->wMinorVerNum) + L" lcid " + number(la->lcid) + L" flags " + flagNames(la->wLibFlags, kLibFlags) + L" doc \"" + (doc ? doc : L"") + L"\"");
+    line(L"typelib " + std::wstring(name) + L" " + guid(la->guid) + L" " +
+         number(la->wMajorVerNum) + L"." + number(la->wMinorVerNum) + L" lcid " + number(la->lcid) +
+         L" flags " + flagNames(la->wLibFlags, kLibFlags) + L" doc \"" + (doc ? doc : L"") + L"\"");
     SysFreeString(name), SysFreeString(doc), lib->ReleaseTLibAttr(la);
     for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
         ComPtr<ITypeInfo> info;
@@ -182,16 +192,19 @@ void typeLibrary(const std::wstring& dll) {
         lib->GetTypeInfo(i, info.put());
         info->GetTypeAttr(&ta);
         info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        std::wstring text = L"type " + std::wstring(name) + L" kind " + valueName(ta->typekind, kTypeKinds) + L" " + guid(ta->guid) + L" flags " +
-                            flagNames(ta->wTypeFlags, kTypeFlags);
+        std::wstring text = L"type " + std::wstring(name) + L" kind " +
+                            valueName(ta->typekind, kTypeKinds) + L" " + guid(ta->guid) +
+                            L" flags " + flagNames(ta->wTypeFlags, kTypeFlags);
         SysFreeString(name);
         for (UINT k = 0; k < ta->cImplTypes; ++k) {
             HREFTYPE ref = 0;
             INT flags = 0;
             ComPtr<ITypeInfo> base;
-            info->GetRefTypeOfImplType(k, &ref), info->GetImplTypeFlags(k, &flags), info->GetRefTypeInfo(ref, base.put());
+            info->GetRefTypeOfImplType(k, &ref), info->GetImplTypeFlags(k, &flags),
+                info->GetRefTypeInfo(ref, base.put());
             base->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-            text += L" implements " + std::wstring(name) + L" flags " + flagNames(flags, kImplTypeFlags);
+            text += L" implements " + std::wstring(name) + L" flags " +
+                    flagNames(flags, kImplTypeFlags);
             SysFreeString(name);
         }
         line(text);
@@ -201,15 +214,21 @@ void typeLibrary(const std::wstring& dll) {
             UINT count = 0;
             info->GetFuncDesc(f, &fd);
             info->GetNames(fd->memid, names, 16, &count);
-            std::wstring text = L"  method " + hex(fd->memid) + L" " + names[0] + L" invoke " + flagNames(fd->invkind, kInvokeKinds) + L" flags " +
-                                flagNames(fd->wFuncFlags, kFuncFlags) + L" returns " + varType(fd->elemdescFunc.tdesc.vt) + L" (";
+            std::wstring text = L"  method " + hex(fd->memid) + L" " + names[0] + L" invoke " +
+                                flagNames(fd->invkind, kInvokeKinds) + L" flags " +
+                                flagNames(fd->wFuncFlags, kFuncFlags) + L" returns " +
+                                varType(fd->elemdescFunc.tdesc.vt) + L" (";
             for (SHORT p = 0; p < fd->cParams; ++p) {
                 const ELEMDESC& e = fd->lprgelemdescParam[p];
-                text += (p ? L", " : L"") + std::wstring(p + 1u < count ? names[p + 1] : L"?") + L" vt " +
-                        varType(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt | VT_BYREF : e.tdesc.vt) + L" flags " + flagNames(e.paramdesc.wParamFlags, kParamFlags);
+                text +=
+                    (p ? L", " : L"") + std::wstring(p + 1u < count ? names[p + 1] : L"?") +
+                    L" vt " +
+                    varType(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt | VT_BYREF : e.tdesc.vt) +
+                    L" flags " + flagNames(e.paramdesc.wParamFlags, kParamFlags);
             }
             if (fd->memid >= 0x60020000) line(text + L")");
-            for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
+            for (UINT n = 0; n < count; ++n)
+                SysFreeString(names[n]);
             info->ReleaseFuncDesc(fd);
         }
         info->ReleaseTypeAttr(ta);
@@ -226,8 +245,8 @@ std::wstring fixedFileInfo(const VS_FIXEDFILEINFO& f) {
                              NAMED(VS_FF_PATCHED),      NAMED(VS_FF_PRIVATEBUILD),
                              NAMED(VS_FF_INFOINFERRED), NAMED(VS_FF_SPECIALBUILD)};
     return L" signature " + hex(static_cast<HRESULT>(f.dwSignature)) + L" struct " +
-           number(HIWORD(f.dwStrucVersion)) + L"." + number(LOWORD(f.dwStrucVersion)) +
-           L" file " + version(f.dwFileVersionMS, f.dwFileVersionLS) + L" product " +
+           number(HIWORD(f.dwStrucVersion)) + L"." + number(LOWORD(f.dwStrucVersion)) + L" file " +
+           version(f.dwFileVersionMS, f.dwFileVersionLS) + L" product " +
            version(f.dwProductVersionMS, f.dwProductVersionLS) + L" flagsmask " +
            flagNames(f.dwFileFlagsMask, fileFlags) + L" flags " +
            flagNames(f.dwFileFlags, fileFlags) + L" os " +
@@ -246,8 +265,8 @@ void manifest(const std::wstring& file) {
     const std::wstring label = file.substr(file.rfind(L'\\') + 1) + L" manifest";
     HMODULE image = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = image ? FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
-    const auto* bytes = found ? static_cast<const char*>(LockResource(LoadResource(image, found)))
-                              : nullptr;
+    const auto* bytes =
+        found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
     if (!bytes) {
         if (image) FreeLibrary(image);
         return line(label + L" missing");
@@ -272,7 +291,8 @@ void manifest(const std::wstring& file) {
         line(label + L" requestedExecutionLevel level " + level);
     for (const auto& access : values("requestedExecutionLevel", "uiAccess"))
         line(label + L" requestedExecutionLevel uiAccess " + access);
-    for (const auto& os : values("supportedOS", "Id")) line(label + L" supportedOS " + os);
+    for (const auto& os : values("supportedOS", "Id"))
+        line(label + L" supportedOS " + os);
     // <dpiAware ...>true</dpiAware>: the element's text.
     const size_t dpi = xml.find("<dpiAware");
     const size_t from = dpi == std::string::npos ? dpi : xml.find('>', dpi) + 1;
@@ -286,23 +306,28 @@ void manifest(const std::wstring& file) {
 void versionBlock(const std::wstring& file) {
     DWORD ignored = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeW(file.c_str(), &ignored));
-    if (block.empty() || !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
+    if (block.empty() ||
+        !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
         return line(file + L" has no version block");
     const std::wstring label = file.substr(file.rfind(L'\\') + 1) + L" version";
     const auto walk = [&](auto& self, const BYTE* node, const std::wstring& path) -> void {
         const auto* header = reinterpret_cast<const WORD*>(node);
         const auto* key = reinterpret_cast<const wchar_t*>(node + 6);
-        const auto align = [&](const BYTE* p) { return node + ((p - node + 3) & ~3); };
+        const auto align = [&](const BYTE* p) {
+            return node + ((p - node + 3) & ~3);
+        };
         const BYTE* value = align(reinterpret_cast<const BYTE*>(key + wcslen(key) + 1));
         std::wstring text = label + path + L"\\" + key;
-        if (header[1] && header[2] == 1) line(text + L" = \"" + reinterpret_cast<const wchar_t*>(value) + L"\"");
+        if (header[1] && header[2] == 1)
+            line(text + L" = \"" + reinterpret_cast<const wchar_t*>(value) + L"\"");
         if (header[1] == sizeof(VS_FIXEDFILEINFO) && header[2] == 0)
             line(text + fixedFileInfo(*reinterpret_cast<const VS_FIXEDFILEINFO*>(value)));
-        for (WORD i = 0; header[1] != sizeof(VS_FIXEDFILEINFO) && header[2] == 0 && i + 1 < header[1]; i += 2)
+        for (WORD i = 0;
+             header[1] != sizeof(VS_FIXEDFILEINFO) && header[2] == 0 && i + 1 < header[1]; i += 2)
             text += L" " + hex(*reinterpret_cast<const WORD*>(value + i)).substr(6);
         if (header[1] && header[1] != sizeof(VS_FIXEDFILEINFO) && header[2] == 0) line(text);
-        for (const BYTE* child = align(value + header[1] * (header[2] == 1 ? 2 : 1)); child < node + header[0];
-             child = align(child + *reinterpret_cast<const WORD*>(child)))
+        for (const BYTE* child = align(value + header[1] * (header[2] == 1 ? 2 : 1));
+             child < node + header[0]; child = align(child + *reinterpret_cast<const WORD*>(child)))
             self(self, child, path + L"\\" + key);
     };
     walk(walk, block.data(), L"");
@@ -310,25 +335,30 @@ void versionBlock(const std::wstring& file) {
 
 void window(HWND hwnd, const std::wstring& indent) {
     RECT r{};
-    std::wstring text = indent + className(hwnd) + L" \"" + windowText(hwnd) + L"\" id " + number(GetDlgCtrlID(hwnd)) + L" style " +
-                        windowStyle(hwnd) + L" exstyle " + flagNames(GetWindowLongW(hwnd, GWL_EXSTYLE), kExStyles);
+    std::wstring text = indent + className(hwnd) + L" \"" + windowText(hwnd) + L"\" id " +
+                        number(GetDlgCtrlID(hwnd)) + L" style " + windowStyle(hwnd) + L" exstyle " +
+                        flagNames(GetWindowLongW(hwnd, GWL_EXSTYLE), kExStyles);
     GetWindowRect(hwnd, &r);
     if (indent.empty()) {
         RECT client{};
         GetClientRect(hwnd, &client);
-        text += L" client " + number(client.right) + L"x" + number(client.bottom) + L" at " + number(r.left) + L"," +
-                number(r.top) + L" focus " + number(GetDlgCtrlID(focusOfThread(GetWindowThreadProcessId(hwnd, nullptr))));
+        text += L" client " + number(client.right) + L"x" + number(client.bottom) + L" at " +
+                number(r.left) + L"," + number(r.top) + L" focus " +
+                number(GetDlgCtrlID(focusOfThread(GetWindowThreadProcessId(hwnd, nullptr))));
     } else {
         MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
-        text += L" at " + number(r.left) + L"," + number(r.top) + L" size " + number(r.right - r.left) + L"x" + number(r.bottom - r.top);
+        text += L" at " + number(r.left) + L"," + number(r.top) + L" size " +
+                number(r.right - r.left) + L"x" + number(r.bottom - r.top);
     }
     if (className(hwnd) == L"Edit") {
         HIMC ime = ImmGetContext(hwnd);
-        text += L" passwordchar " + number(SendMessageW(hwnd, EM_GETPASSWORDCHAR, 0, 0)) + L" ime " + (ime ? L"on" : L"off");
+        text += L" passwordchar " + number(SendMessageW(hwnd, EM_GETPASSWORDCHAR, 0, 0)) +
+                L" ime " + (ime ? L"on" : L"off");
         ImmReleaseContext(hwnd, ime);
     }
     line(text);
-    for (HWND child : children(hwnd)) window(child, indent + L"  ");
+    for (HWND child : children(hwnd))
+        window(child, indent + L"  ");
 }
 
 }  // namespace
@@ -345,13 +375,19 @@ int wmain() {
     clearStoredSettings();  // the settings window opens with empty fields
     const ComPtr<IDispatch> plugin = createPlugin();
     Bstr result(L"");
-    withUser([&] { call(plugin.get(), L"ParseCommand", {arg(L"/xtavrisett"), arg(L""), arg(nullptr), ref(result.slot())}); },
-             [] {
-                 HWND form = waitForWindow(ownProcess(L"TavriSettingsForm"));
-                 waitUntil([&] { return IsChild(form, focusOfThread(GetWindowThreadProcessId(form, nullptr))); });  // fully up
-                 form ? window(form, L"") : line(L"the settings window did not open");
-                 PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
-             });
+    withUser(
+        [&] {
+            call(plugin.get(), L"ParseCommand",
+                 {arg(L"/xtavrisett"), arg(L""), arg(nullptr), ref(result.slot())});
+        },
+        [] {
+            HWND form = waitForWindow(ownProcess(L"TavriSettingsForm"));
+            waitUntil([&] {
+                return IsChild(form, focusOfThread(GetWindowThreadProcessId(form, nullptr)));
+            });  // fully up
+            form ? window(form, L"") : line(L"the settings window did not open");
+            PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
     Process installer(L"\"" + besideMe(L"Install.exe") + L"\"");
     HWND form = waitForWindow({installer.pid()});
     form ? window(form, L"") : line(L"the installer window did not open");

@@ -36,11 +36,17 @@ std::string installState() {
     const std::string bytes = readBytes(kDestination);
     readString(HKEY_LOCAL_MACHINE, kHostKey, L"Tavri", &listed);
     const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
-    std::wstring server = readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32", nullptr);
+    std::wstring server =
+        readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32", nullptr);
     std::replace(server.begin(), server.end(), L'/', L'\\');
-    return "file=" + (!fs::exists(kDestination) ? "none" : bytes == readBytes(besideMe(L"Tavri.dll")) ? "build" : bytes) +
+    return "file=" +
+           (!fs::exists(kDestination)                    ? "none"
+            : bytes == readBytes(besideMe(L"Tavri.dll")) ? "build"
+                                                         : bytes) +
            " listed=" + (listed ? "yes" : "no") + " registered=" +
-           (clsid.empty() ? "no" : lstrcmpiW(server.c_str(), kDestination.c_str()) ? narrow(server) : "folder");
+           (clsid.empty()                                     ? "no"
+            : lstrcmpiW(server.c_str(), kDestination.c_str()) ? narrow(server)
+                                                              : "folder");
 }
 const std::string kNothing = "file=none listed=no registered=no";
 const std::string kInstalled = "file=build listed=yes registered=folder";
@@ -51,13 +57,18 @@ const wchar_t kCloseWhileInstalling[] = L"&Install, then the close box";
 // (nullptr: the close box) and tells how it ended: the message it showed
 // ("done (i)" or "failed (x)", with its icon) and its exit code.
 std::string run(const fs::path& folder, const fs::path& currentDirectory, const wchar_t* button) {
-    Process process(L"\"" + (folder / L"Install.exe").wstring() + L"\"", currentDirectory.wstring());
+    Process process(L"\"" + (folder / L"Install.exe").wstring() + L"\"",
+                    currentDirectory.wstring());
     const HWND form = process.started() ? waitForWindow({process.pid()}, 20000) : nullptr;
     if (!form) return "no installer window";
     if (button && std::wstring(button) == L"Alt+i")  // the access key, typed in lower case
-        EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == form; }) && pressChord(form, {VK_MENU, 'I'}));
-    else if (button) clickButton(findChild(form, L"Button", std::wstring(button) == kCloseWhileInstalling ? L"&Install" : button));
-    if (!button || std::wstring(button) == kCloseWhileInstalling) PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == form; }) &&
+                    pressChord(form, {VK_MENU, 'I'}));
+    else if (button)
+        clickButton(findChild(
+            form, L"Button", std::wstring(button) == kCloseWhileInstalling ? L"&Install" : button));
+    if (!button || std::wstring(button) == kCloseWhileInstalling)
+        PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
     std::string ending;
     if (button && std::wstring(button) != L"&Cancel") {
         // Registration under Wine takes seconds; the installer waits up to a minute per program.
@@ -65,7 +76,9 @@ std::string run(const fs::path& folder, const fs::path& currentDirectory, const 
         ending = box.text == widen(std::string(installer::kSuccessMessage))   ? "done"
                  : box.text == widen(std::string(installer::kFailureMessage)) ? "failed"
                                                                               : narrow(box.text);
-        ending += box.icon == MB_ICONINFORMATION ? " (i) " : box.icon == MB_ICONERROR ? " (x) " : " (?) ";
+        ending += box.icon == MB_ICONINFORMATION ? " (i) "
+                  : box.icon == MB_ICONERROR     ? " (x) "
+                                                 : " (?) ";
     }
     return ending + "exit=" + std::to_string(process.wait(10000)) + " ";
 }
@@ -88,7 +101,8 @@ protected:
         fs::create_directories(elsewhere);
         fs::create_directories(release);
     }
-    const fs::path scratch = fs::temp_directory_path() / (L"tavri-installer-" + std::to_wstring(GetCurrentProcessId()));
+    const fs::path scratch =
+        fs::temp_directory_path() / (L"tavri-installer-" + std::to_wstring(GetCurrentProcessId()));
     const fs::path release = scratch / L"release", elsewhere = scratch / L"elsewhere";
 };
 
@@ -103,15 +117,17 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
         const wchar_t* button;
         std::string ending;
     } cases[] = {
-        {"an older plug-in file is replaced", "older", false, nullptr, false, L"&Install", "done (i) exit=0 " + kInstalled},
+        {"an older plug-in file is replaced", "older", false, nullptr, false, L"&Install",
+         "done (i) exit=0 " + kInstalled},
         {"a plug-in file in use stops the copy", "held", true, nullptr, false, L"&Install",
          "failed (x) exit=1 file=held listed=no registered=no"},
         {"a damaged Tavri.dll fails to register", nullptr, false, "not a DLL", false, L"&Install",
          "failed (x) exit=1 file=not a DLL listed=yes registered=no"},
-        {"install.reg is read in the current folder; planted tools do not run", nullptr, false, nullptr, true, L"&Install",
-         "done (i) exit=0 " + kInstalled},
+        {"install.reg is read in the current folder; planted tools do not run", nullptr, false,
+         nullptr, true, L"&Install", "done (i) exit=0 " + kInstalled},
         {"Alt+I", nullptr, false, nullptr, false, L"Alt+i", "done (i) exit=0 " + kInstalled},
-        {"the close box while installing", nullptr, false, nullptr, false, kCloseWhileInstalling, "done (i) exit=0 " + kInstalled},
+        {"the close box while installing", nullptr, false, nullptr, false, kCloseWhileInstalling,
+         "done (i) exit=0 " + kInstalled},
         {"Cancel", nullptr, false, nullptr, false, L"&Cancel", "exit=2 " + kNothing},
         {"the close box", nullptr, false, nullptr, false, nullptr, "exit=2 " + kNothing},
     };
@@ -119,15 +135,19 @@ TEST_F(Installer, InstallsOrStopsAndShowsHowItEnded) {
         SCOPED_TRACE(c.what);
         clear();
         const fs::path start = c.elsewhere ? elsewhere : release;
-        for (const wchar_t* file : {L"Install.exe", L"Tavri.dll"}) fs::copy_file(besideMe(file), release / file);
+        for (const wchar_t* file : {L"Install.exe", L"Tavri.dll"})
+            fs::copy_file(besideMe(file), release / file);
         fs::copy_file(besideMe(L"install.reg"), start / L"install.reg");
-        for (const fs::path& folder : c.elsewhere ? std::vector{release, elsewhere} : std::vector<fs::path>{})
-            for (const wchar_t* tool : {L"regedit.exe", L"regsvr32.exe"}) fs::copy_file(besideMe(L"plughost.exe"), folder / tool);
-        if (c.plugin) std::ofstream(release / L"Tavri.dll", std::ios::binary | std::ios::trunc) << c.plugin;
+        for (const fs::path& folder :
+             c.elsewhere ? std::vector{release, elsewhere} : std::vector<fs::path>{})
+            for (const wchar_t* tool : {L"regedit.exe", L"regsvr32.exe"})
+                fs::copy_file(besideMe(L"plughost.exe"), folder / tool);
+        if (c.plugin)
+            std::ofstream(release / L"Tavri.dll", std::ios::binary | std::ios::trunc) << c.plugin;
         if (c.existing) std::ofstream(kDestination, std::ios::binary) << c.existing;
-        tavri::win::UniqueFile held(
-            c.held ? CreateFileW(kDestination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                   : INVALID_HANDLE_VALUE);
+        tavri::win::UniqueFile held(c.held ? CreateFileW(kDestination.c_str(), GENERIC_READ, 0,
+                                                         nullptr, OPEN_EXISTING, 0, nullptr)
+                                           : INVALID_HANDLE_VALUE);
         ASSERT_EQ(static_cast<bool>(held), c.held);
         const std::string ending = run(release, start, c.button);
         held.reset();  // the file can be read again

@@ -24,7 +24,8 @@ namespace {
 
 std::string repeated(const std::string& piece, int times) {
     std::string out;
-    while (times--) out += piece;
+    while (times--)
+        out += piece;
     return out;
 }
 
@@ -43,11 +44,13 @@ TEST(Fetch, EachServerAnswerGivesItsBody) {
         {"a certificate for another host", reportUrl("untrusted").replace(8, 9, "127.0.0.1"), ""},
         {"a dropped connection", reportUrl("drop"), ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(GetSource(c.url), c.body) << c.what;
+    for (const auto& c : cases)
+        EXPECT_EQ(GetSource(c.url), c.body) << c.what;
     const auto sent = requestsOf("agent");
     ASSERT_EQ(sent.size(), 1u) << "one request per call";
     EXPECT_EQ(sent[0].method + " " + sent[0].path + " " + sent[0].scheme + " " + sent[0].agent,
-              "GET /mydatamonitor/usage.txt https Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)");
+              "GET /mydatamonitor/usage.txt https Mozilla/4.0 (compatible; MSIE 6.0; Windows NT "
+              "5.1; .NET CLR 1.1.4322)");
     EXPECT_TRUE(requestsOf("cleartext").empty()) << "credentials went out over plain http";
     EXPECT_TRUE(requestsOf("untrusted").empty()) << "the request went out over untrusted TLS";
     const std::string cut = GetSource(reportUrl("cut"));  // the connection drops after 1000 bytes
@@ -58,15 +61,18 @@ TEST(Fetch, EachServerAnswerGivesItsBody) {
 // Japanese code page (wine_report_cp932) double-byte characters cut by the reads.
 TEST(Fetch, ChunksAreJoinedExactlyAndTheReadStopsAt16MiB) {
     if (GetACP() == 932) {
-        EXPECT_EQ(GetSource(reportUrl("letters932")), "x" + repeated("\xE3\x81\x82", 5000) + "usage=5MB\r\n");
+        EXPECT_EQ(GetSource(reportUrl("letters932")),
+                  "x" + repeated("\xE3\x81\x82", 5000) + "usage=5MB\r\n");
         return;
     }
     ASSERT_EQ(GetACP(), 1252u);
     EXPECT_TRUE(GetSource(reportUrl("letters1252")) ==
-                repeated("\xE2\x82\xAC\xC3\xA9\xC5\xB8\xC2\xA0\xC3\xBF\xE2\x80\x93", 17000) + "usage=5MB\r\n");
+                repeated("\xE2\x82\xAC\xC3\xA9\xC5\xB8\xC2\xA0\xC3\xBF\xE2\x80\x93", 17000) +
+                    "usage=5MB\r\n");
     const std::string huge = GetSource(reportUrl("huge"));
     ASSERT_EQ(huge.size(), 16u << 20);
-    EXPECT_EQ(huge.substr(0, 16) + huge.substr((16u << 20) - 64, 16), "filler 00000001 filler 00262144 ");
+    EXPECT_EQ(huge.substr(0, 16) + huge.substr((16u << 20) - 64, 16),
+              "filler 00000001 filler 00262144 ");
 }
 
 // A message-only window of the fetching thread that counts its WM_APP
@@ -77,7 +83,8 @@ struct Probe {
     std::string nested;
     IDispatch* object = nullptr;
     ULONG left = 0;  // references to object after letting go of it
-    HWND hwnd = CreateWindowW(L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowW(L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         auto* self = reinterpret_cast<Probe*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (msg != WM_APP) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -137,13 +144,16 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
     {
         std::deque<Background> threads;
         for (size_t i = 0; i < std::size(cases); ++i)
-            threads.emplace_back([&, i] { fetched[i] = probedFetch(cases[i].url, cases[i].boundMs); });
-        for (auto& thread : threads) ASSERT_TRUE(thread.join(kFetchBoundMs + 10000));
+            threads.emplace_back(
+                [&, i] { fetched[i] = probedFetch(cases[i].url, cases[i].boundMs); });
+        for (auto& thread : threads)
+            ASSERT_TRUE(thread.join(kFetchBoundMs + 10000));
     }
     for (size_t i = 0; i < std::size(cases); ++i) {
         const ProbedFetch& f = fetched[i];
         EXPECT_EQ(f.body.substr(0, 14), cases[i].start) << cases[i].what;
-        EXPECT_TRUE(f.ms >= cases[i].atLeastMs && f.ms <= cases[i].boundMs + 250) << cases[i].what << ": " << f.ms << " ms";
+        EXPECT_TRUE(f.ms >= cases[i].atLeastMs && f.ms <= cases[i].boundMs + 250)
+            << cases[i].what << ": " << f.ms << " ms";
         EXPECT_LE(f.longestWait, 50u) << cases[i].what << ": a sent message waited that long";
     }
 }
@@ -156,17 +166,21 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
 TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
     // Counted in the system's tables (Wine answers GetProcessHandleCount with 0).
     const auto threadsAndHandles = [] {
-        const auto query = reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+        const auto query =
+            reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
         std::vector<char> table(4 << 20);
         std::pair<ULONG, ULONG> counts{0, 0};
         auto* p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(table.data());
-        for (bool ok = query(SystemProcessInformation, p, table.size(), nullptr) == 0; ok; ok = p->NextEntryOffset,
-                  p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(reinterpret_cast<char*>(p) + p->NextEntryOffset))
-            if (HandleToULong(p->UniqueProcessId) == GetCurrentProcessId()) counts.first = p->NumberOfThreads;
+        for (bool ok = query(SystemProcessInformation, p, table.size(), nullptr) == 0; ok;
+             ok = p->NextEntryOffset, p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(
+                                          reinterpret_cast<char*>(p) + p->NextEntryOffset))
+            if (HandleToULong(p->UniqueProcessId) == GetCurrentProcessId())
+                counts.first = p->NumberOfThreads;
         const auto* handles = reinterpret_cast<SYSTEM_HANDLE_INFORMATION*>(table.data());
         if (query(SystemHandleInformation, table.data(), table.size(), nullptr) == 0)
-            for (ULONG i = 0; i < handles->Count; ++i) counts.second += handles->Handle[i].OwnerPid == GetCurrentProcessId();
+            for (ULONG i = 0; i < handles->Count; ++i)
+                counts.second += handles->Handle[i].OwnerPid == GetCurrentProcessId();
         return counts;
     };
     GetSource(reportUrl("agent", "pw", "untrusted"));  // what the first TLS fetch opens for good
@@ -179,20 +193,28 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
             callers.emplace_back([&, i] {
                 for (int j = 0; j < 2; ++j) {
                     const DWORD start = GetTickCount();
-                    late += !GetSource(reportUrl("agent", "pw", "silent"), 500).empty() || GetTickCount() - start > 700;
+                    late += !GetSource(reportUrl("agent", "pw", "silent"), 500).empty() ||
+                            GetTickCount() - start > 700;
                     waited += GetTickCount() - start >= 250;
                     workers[2 * i + j] = tavri::win::liveFetchWorkers();
                 }
             });
-        for (auto& caller : callers) ASSERT_TRUE(caller.join(20000));
+        for (auto& caller : callers)
+            ASSERT_TRUE(caller.join(20000));
     }
     EXPECT_EQ(late, 0) << "fetches that did not end at their bound";
     EXPECT_LE(waited, tavri::win::kMaxRunningFetches) << "fetches that waited with no place free";
     EXPECT_LE(*std::max_element(workers, workers + 200),
               tavri::win::kMaxRunningFetches + long{tavri::win::kMaxIdleFetchWorkers});
     auto after = before;
-    EXPECT_TRUE(waitUntil([&] { return after = threadsAndHandles(), after.first <= before.first && after.second <= before.second; }, 10000))
-        << "threads, handles: " << before.first << ", " << before.second << " before, " << after.first << ", " << after.second << " after";
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return after = threadsAndHandles(),
+                   after.first <= before.first && after.second <= before.second;
+        },
+        10000))
+        << "threads, handles: " << before.first << ", " << before.second << " before, "
+        << after.first << ", " << after.second << " after";
 }
 
 TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
@@ -202,9 +224,11 @@ TEST(Fetch, PendingMessagesAreDispatchedANestedFetchWorksAndQuitIsKept) {
     PostMessageW(probe.hwnd, WM_APP, 0, 0);
     PostQuitMessage(7);
     const std::string outer = GetSource(reportUrl("pending"));  // quick once the connection is open
-    EXPECT_EQ(std::to_string(probe.dispatched) + " " + probe.nested + outer, "2 usage=4MB\r\nusage=8MB\r\n");
+    EXPECT_EQ(std::to_string(probe.dispatched) + " " + probe.nested + outer,
+              "2 usage=4MB\r\nusage=8MB\r\n");
     MSG quit{};
-    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7) << "WM_QUIT was swallowed";
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7)
+        << "WM_QUIT was swallowed";
 }
 
 // A queue that is never empty: the fetch still returns once its answer is
@@ -226,13 +250,15 @@ TEST(Fetch, ABusyQueueDoesNotHoldTheFetchBack) {
 // Runs work on a thread of its own with a plug-in object made there as the
 // host makes it, whose hidden settings form starts with these credentials.
 // Windows still open when work is done are closed: a test fails, never hangs.
-void withPlugin(const char* user, const char* password, const std::function<void(IDispatch*, HWND form)>& work) {
+void withPlugin(const char* user, const char* password,
+                const std::function<void(IDispatch*, HWND form)>& work) {
     storeCredentials(user, password);
     Background thread([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         {
             const auto object = createPlugin();
-            const auto forms = findWindows({GetCurrentProcessId(), GetCurrentThreadId(), tavri::win::kFrmsettClassName, nullptr, false});
+            const auto forms = findWindows({GetCurrentProcessId(), GetCurrentThreadId(),
+                                            tavri::win::kFrmsettClassName, nullptr, false});
             ASSERT_TRUE(object && forms.size() == 1);
             const auto shown = withUser([&] { work(object.get(), forms[0]); }, [] {});
             EXPECT_TRUE(shown.empty()) << "left open: " << shown.front();
@@ -258,26 +284,37 @@ TEST(WakeFlag, ARaiseReachesTheWaiterThroughWaitAndThroughItsEvent) {
         flag.raise();
         EXPECT_TRUE(flag.wait(0) && !flag.wait(0)) << "up, then lowered by the wait";
         flag.raise();
-        EXPECT_EQ(WaitForSingleObject(flag.event(), 0), WAIT_OBJECT_0) << "raised before the event was asked for";
+        EXPECT_EQ(WaitForSingleObject(flag.event(), 0), WAIT_OBJECT_0)
+            << "raised before the event was asked for";
         flag.wait(0);
         {
-            Background raiser([&] { Sleep(50); flag.raise(); });
+            Background raiser([&] {
+                Sleep(50);
+                flag.raise();
+            });
             const DWORD start = GetTickCount();
-            EXPECT_TRUE(flag.wait(10000) && GetTickCount() - start < 5000) << "woken, not timed out";
+            EXPECT_TRUE(flag.wait(10000) && GetTickCount() - start < 5000)
+                << "woken, not timed out";
         }
         const HANDLE event = flag.event();
-        Background raiser([&] { Sleep(50); flag.raise(); });
+        Background raiser([&] {
+            Sleep(50);
+            flag.raise();
+        });
         EXPECT_EQ(WaitForSingleObject(event, 10000), WAIT_OBJECT_0);
     }
 }
 
 TEST(ReportMethods, FiguresAsIntegersPlanAsTextAndTypedCredentialsArriveExactly) {
     withPlugin("figures", "pw", [](IDispatch* plugin, HWND form) {
-        const auto usage = call(plugin, L"usage"), limit = call(plugin, L"plan_limit"), name = call(plugin, L"plan_name");
-        EXPECT_EQ(std::to_wstring(usage.vt) + L" " + std::to_wstring(usage.number) + L" " + std::to_wstring(limit.number) +
-                      L" " + std::to_wstring(name.vt) + L" " + name.text,
+        const auto usage = call(plugin, L"usage"), limit = call(plugin, L"plan_limit"),
+                   name = call(plugin, L"plan_name");
+        EXPECT_EQ(std::to_wstring(usage.vt) + L" " + std::to_wstring(usage.number) + L" " +
+                      std::to_wstring(limit.number) + L" " + std::to_wstring(name.vt) + L" " +
+                      name.text,
                   L"3 1234 3000 8 Basic 10GB Upgrade");
-        type(form, L"J\u00F6rg & Co=1%+x", L"p&w= %+ \u00E9");  // the server knows them in code page 1252
+        type(form, L"J\u00F6rg & Co=1%+x",
+             L"p&w= %+ \u00E9");  // the server knows them in code page 1252
         EXPECT_EQ(call(plugin, L"usage").number, 77);
     });
 }
@@ -288,7 +325,8 @@ TEST(ReportMethods, FiguresAsIntegersPlanAsTextAndTypedCredentialsArriveExactly)
 // thread has ended, nothing keeps the DLL loaded.
 TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
     const HMODULE dll = LoadLibraryW(besideMe(L"Tavri.dll").c_str());
-    const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
     for (const bool prompt : {false, true}) {
         storeCredentials(prompt ? "stranger" : "letgo", "pw");
         CallResult r;
@@ -297,17 +335,23 @@ TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             Probe probe;
             probe.object = createPlugin().detach();
-            const auto letGo = [&] { PostMessageW(probe.hwnd, WM_APP, 2, 0); };
+            const auto letGo = [&] {
+                PostMessageW(probe.hwnd, WM_APP, 2, 0);
+            };
             if (!prompt) letGo();
             withUser([&] { r = call(probe.object, prompt ? L"plan_limit" : L"usage"); },
-                     [&] { if (prompt && waitForWindow(ownProcess(L"#32770"))) letGo(); });
+                     [&] {
+                         if (prompt && waitForWindow(ownProcess(L"#32770"))) letGo();
+                     });
             left = probe.left;
             CoUninitialize();
         });
         ASSERT_TRUE(thread.join(30000));
-        EXPECT_TRUE(r.ok() && r.number == (prompt ? 0 : 42) && left > 0) << prompt << " " << hex(r.hr) << " " << left;
+        EXPECT_TRUE(r.ok() && r.number == (prompt ? 0 : 42) && left > 0)
+            << prompt << " " << hex(r.hr) << " " << left;
     }
-    EXPECT_TRUE(waitUntil([&] { return canUnloadNow() == S_OK; })) << "the objects or their thread's context are left";
+    EXPECT_TRUE(waitUntil([&] { return canUnloadNow() == S_OK; }))
+        << "the objects or their thread's context are left";
     FreeLibrary(dll);
 }
 
@@ -327,7 +371,7 @@ TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
                 CoUninitialize();
             else
                 FreeLibrary(GetModuleHandleW(L"Tavri.dll"));  // the reference COM holds
-            Sleep(2000);  // past the worker's idle time
+            Sleep(2000);                                      // past the worker's idle time
             const DWORD thread = GetCurrentThreadId();
             for (HWND window : findWindows({0, thread, nullptr, nullptr, false}))
                 SendMessageW(window, WM_SETTINGCHANGE, 0, 0);
@@ -345,15 +389,17 @@ TEST(ReportMethods, WrongCredentialsWarnThenTheFormSavesNewOnes) {
         MessageBoxView warning;
         bool saved = false;
         CallResult r;
-        withUser([&] { r = call(plugin, L"plan_limit"); }, [&] {
-            warning = dismissMessageBox(ownProcess());
-            HWND form = waitForWindow(ownProcess(tavri::win::kFrmsettClassName));
-            type(form, L"figures", L"pw");
-            clickButton(GetDlgItem(form, tavri::win::frmsett_id::kCommand1));
-            saved = waitUntil([&] { return !IsWindowVisible(form); });
-        });
-        EXPECT_EQ(warning.caption + L"|" + warning.text + L"|" + std::to_wstring(warning.icon),
-                  L"Tavri Plugin|username or password incorrect|" + std::to_wstring(MB_ICONWARNING));
+        withUser([&] { r = call(plugin, L"plan_limit"); },
+                 [&] {
+                     warning = dismissMessageBox(ownProcess());
+                     HWND form = waitForWindow(ownProcess(tavri::win::kFrmsettClassName));
+                     type(form, L"figures", L"pw");
+                     clickButton(GetDlgItem(form, tavri::win::frmsett_id::kCommand1));
+                     saved = waitUntil([&] { return !IsWindowVisible(form); });
+                 });
+        EXPECT_EQ(
+            warning.caption + L"|" + warning.text + L"|" + std::to_wstring(warning.icon),
+            L"Tavri Plugin|username or password incorrect|" + std::to_wstring(MB_ICONWARNING));
         EXPECT_TRUE(saved && r.ok() && r.vt == VT_EMPTY) << hex(r.hr);
         EXPECT_EQ(storedSetting("username") + "/" + storedSetting("password"), "figures/pw");
     });

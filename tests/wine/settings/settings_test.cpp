@@ -38,7 +38,10 @@ struct Form : tavri::SettingsWindowEvents {
     }
     void onSave() override { raise("save ", saveAction); }
     void onSiteButton() override { raise("site ", siteAction); }
-    void onCloseBox() override { raise("close ", closeAction ? closeAction : [this] { window->close(); }); }
+    void onCloseBox() override {
+        raise(
+            "close ", closeAction ? closeAction : [this] { window->close(); });
+    }
 };
 
 // Runs showModal() on this thread while `user` plays the user on another
@@ -48,18 +51,25 @@ struct Form : tavri::SettingsWindowEvents {
 std::optional<WPARAM> runModal(Form& form, const std::function<void(HWND)>& user) {
     const DWORD owner = GetCurrentThreadId();
     std::optional<WPARAM> quit;
-    const auto leftOpen = withUser([&] {
-        form.window->showModal();
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) quit = msg.wParam;
-    }, [&] {
-        const HWND hwnd = waitForWindow({0, owner, kFrmsettClassName});
-        const bool ready = hwnd && waitUntil([&] {
-            return GetForegroundWindow() == hwnd && IsChild(hwnd, focusOfThread(owner));
-        }, kWaitMs);
-        if (ready) user(hwnd);
-        else ADD_FAILURE() << "the settings window did not come up in front with the focus";
-    });
+    const auto leftOpen = withUser(
+        [&] {
+            form.window->showModal();
+            MSG msg;
+            if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) quit = msg.wParam;
+        },
+        [&] {
+            const HWND hwnd = waitForWindow({0, owner, kFrmsettClassName});
+            const bool ready = hwnd && waitUntil(
+                                           [&] {
+                                               return GetForegroundWindow() == hwnd &&
+                                                      IsChild(hwnd, focusOfThread(owner));
+                                           },
+                                           kWaitMs);
+            if (ready)
+                user(hwnd);
+            else
+                ADD_FAILURE() << "the settings window did not come up in front with the focus";
+        });
     EXPECT_EQ(leftOpen, std::vector<std::string>{}) << "windows the user left open";
     return quit;
 }
@@ -78,12 +88,15 @@ TEST(SettingsWindow, KeysAndTheCloseBoxRaiseTheirEventsOnly) {
         if (form.log.ends_with("close close ")) form.window.reset();
     };
     runModal(form, [&](HWND hwnd) {
-        const struct { std::initializer_list<WORD> keys; int raised; } steps[] = {
-            {{VK_RETURN}, 0}, {{VK_ESCAPE}, 0}, {{VK_MENU, 'S'}, 1}, {{VK_SPACE}, 2},
-            {{VK_TAB}, 2}, {{VK_RETURN}, 3}, {{VK_SHIFT, VK_TAB}, 3}, {{VK_RETURN}, 4}};
+        const struct {
+            std::initializer_list<WORD> keys;
+            int raised;
+        } steps[] = {{{VK_RETURN}, 0}, {{VK_ESCAPE}, 0}, {{VK_MENU, 'S'}, 1},     {{VK_SPACE}, 2},
+                     {{VK_TAB}, 2},    {{VK_RETURN}, 3}, {{VK_SHIFT, VK_TAB}, 3}, {{VK_RETURN}, 4}};
         for (const auto& step : steps) {
             ASSERT_TRUE(pressChord(hwnd, step.keys));
-            EXPECT_TRUE(waitUntil([&] { return form.raised == step.raised; })) << "after event " << step.raised;
+            EXPECT_TRUE(waitUntil([&] { return form.raised == step.raised; }))
+                << "after event " << step.raised;
         }
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         EXPECT_TRUE(waitUntil([&] { return form.raised == 5; }));
@@ -93,7 +106,8 @@ TEST(SettingsWindow, KeysAndTheCloseBoxRaiseTheirEventsOnly) {
     EXPECT_EQ(form.log, "save save site save close close ");
     ASSERT_EQ(tavri::win::liveSettingsWindows(), 0);
     WNDCLASSW info{};
-    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), kFrmsettClassName, &info)) << "the class outlives its windows";
+    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), kFrmsettClassName, &info))
+        << "the class outlives its windows";
 }
 
 // The loop dispatches every message of the thread, so its other windows keep
@@ -102,14 +116,19 @@ TEST(SettingsWindow, KeysAndTheCloseBoxRaiseTheirEventsOnly) {
 // ends the loop, hides the window with its fields and is passed on.
 TEST(SettingsWindow, ModalLoop) {
     Form form;
-    form.saveAction = [] { throw tavri::AutomationError(70, "Permission denied"); };
-    form.siteAction = [&] { EXPECT_THROW(form.window->showModal(), tavri::AutomationError) << "shown twice"; };
-    const tavri::win::UniqueWindow other(
-        CreateWindowExW(0, L"Edit", L"", WS_OVERLAPPED, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr));
+    form.saveAction = [] {
+        throw tavri::AutomationError(70, "Permission denied");
+    };
+    form.siteAction = [&] {
+        EXPECT_THROW(form.window->showModal(), tavri::AutomationError) << "shown twice";
+    };
+    const tavri::win::UniqueWindow other(CreateWindowExW(0, L"Edit", L"", WS_OVERLAPPED, 0, 0, 50,
+                                                         20, nullptr, nullptr, nullptr, nullptr));
     const DWORD owner = GetCurrentThreadId();
     const auto quit = runModal(form, [&](HWND hwnd) {
         PostMessageW(other.get(), EM_SETLIMITTEXT, 7, 0);
-        EXPECT_TRUE(waitUntil([&] { return SendMessageW(other.get(), EM_GETLIMITTEXT, 0, 0) == 7; }));
+        EXPECT_TRUE(
+            waitUntil([&] { return SendMessageW(other.get(), EM_GETLIMITTEXT, 0, 0) == 7; }));
         clickButton(GetDlgItem(hwnd, id::kCommand2));
         setText(GetDlgItem(hwnd, id::kText1), L"typed");
         clickButton(GetDlgItem(hwnd, id::kCommand1));
@@ -128,8 +147,10 @@ std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
     const tavri::win::UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0) found.push_back(entry.th32ProcessID);
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, exeName) == 0)
+            found.push_back(entry.th32ProcessID);
     return found;
 }
 
@@ -137,14 +158,18 @@ std::vector<DWORD> childProcesses(DWORD parent, const wchar_t* exeName) {
 // with are what the step before left stored. A long text with characters
 // beyond ASCII and beyond the BMP goes through the real fields and the store.
 TEST(SettingsCommand, StoresWhatIsSavedAsTypedAndShowsItNextTime) {
-    ASSERT_EQ(runProcess(L"regedit /s \"" + besideMe(L"install.reg") + L"\""), 0) << "the host lists the plug-in";
+    ASSERT_EQ(runProcess(L"regedit /s \"" + besideMe(L"install.reg") + L"\""), 0)
+        << "the host lists the plug-in";
     clearStoredSettings();
     const std::string name = "Zo\xC3\xAB \xE5\x90\x8D \xF0\x9F\x98\x80 " + std::string(256, 'x'),
                       saved = name + "| p w&rd ";
-    const struct { std::string opens, account, password; int press; std::string stored; } steps[] = {
+    const struct {
+        std::string opens, account, password;
+        int press;
+        std::string stored;
+    } steps[] = {
         {"|", "typed", "not saved", 0, "-|-"},  // 0: the close box
-        {"|", name, " p w&rd ", id::kCommand1, saved},
-        {saved, "mallory", "guess", 0, saved},
+        {"|", name, " p w&rd ", id::kCommand1, saved}, {saved, "mallory", "guess", 0, saved},
         {saved, "", "", id::kCommand2, saved},  // the web site, then the close box
         {saved, "", "", id::kCommand1, "|"},
     };
@@ -153,15 +178,18 @@ TEST(SettingsCommand, StoresWhatIsSavedAsTypedAndShowsItNextTime) {
         Process host(L"\"" + besideMe(L"plughost.exe") + L"\" /xtavrisett");
         const HWND form = waitForWindow({host.pid(), 0, kFrmsettClassName}, 20000);
         ASSERT_TRUE(form) << "no settings window";
-        EXPECT_EQ(narrow(windowText(GetDlgItem(form, id::kText1)) + L"|" + windowText(GetDlgItem(form, id::kText2))),
+        EXPECT_EQ(narrow(windowText(GetDlgItem(form, id::kText1)) + L"|" +
+                         windowText(GetDlgItem(form, id::kText2))),
                   step.opens);
         setText(GetDlgItem(form, id::kText1), widen(step.account));
         setText(GetDlgItem(form, id::kText2), widen(step.password));
         if (step.press) clickButton(GetDlgItem(form, step.press));
         if (step.press == id::kCommand2) {  // explorer opens the site; the form stays open
-            EXPECT_TRUE(waitUntil([&] { return !childProcesses(host.pid(), L"explorer.exe").empty(); }, kWaitMs));
+            EXPECT_TRUE(waitUntil(
+                [&] { return !childProcesses(host.pid(), L"explorer.exe").empty(); }, kWaitMs));
             for (DWORD pid : childProcesses(host.pid(), L"explorer.exe")) {
-                const tavri::win::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+                const tavri::win::UniqueKernelHandle process(
+                    OpenProcess(PROCESS_TERMINATE, FALSE, pid));
                 if (process) TerminateProcess(process.get(), 0);
             }
             EXPECT_TRUE(IsWindowVisible(form));

@@ -22,10 +22,18 @@ VARIANT arg(long n) {
 VARIANT arg(const std::wstring& text) {
     return variant(VT_BSTR, SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
-VARIANT arg(IDispatch* object) { return variant(VT_DISPATCH, object); }
-VARIANT ref(BSTR* slot) { return variant(VT_BYREF | VT_BSTR, slot); }
-VARIANT ref(long* slot) { return variant(VT_BYREF | VT_I4, slot); }
-VARIANT ref(VARIANT* slot) { return variant(VT_BYREF | VT_VARIANT, slot); }
+VARIANT arg(IDispatch* object) {
+    return variant(VT_DISPATCH, object);
+}
+VARIANT ref(BSTR* slot) {
+    return variant(VT_BYREF | VT_BSTR, slot);
+}
+VARIANT ref(long* slot) {
+    return variant(VT_BYREF | VT_I4, slot);
+}
+VARIANT ref(VARIANT* slot) {
+    return variant(VT_BYREF | VT_VARIANT, slot);
+}
 
 DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr) {
     DISPID id = DISPID_UNKNOWN;
@@ -40,23 +48,30 @@ CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> a
     std::vector<DISPID> names;
     if (byName) {
         passed = args;
-        for (DISPID i = 0; i < static_cast<DISPID>(args.size()); ++i) names.push_back(i);
+        for (DISPID i = 0; i < static_cast<DISPID>(args.size()); ++i)
+            names.push_back(i);
     }
-    DISPPARAMS params{passed.data(), names.data(), static_cast<UINT>(passed.size()), static_cast<UINT>(names.size())};
+    DISPPARAMS params{passed.data(), names.data(), static_cast<UINT>(passed.size()),
+                      static_cast<UINT>(names.size())};
     VARIANT result{};
     EXCEPINFO error{};
     const DISPID id = dispidOf(object, method, &r.hr);
     if (SUCCEEDED(r.hr))
-        r.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &error, &r.argError);
+        r.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                              &error, &r.argError);
     if (error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
     r.vt = V_VT(&result);
     r.number = r.vt == VT_BOOL ? V_BOOL(&result) : r.vt == VT_I4 ? V_I4(&result) : 0;
-    if (r.vt == VT_BSTR && V_BSTR(&result)) r.text.assign(V_BSTR(&result), SysStringLen(V_BSTR(&result)));
+    if (r.vt == VT_BSTR && V_BSTR(&result))
+        r.text.assign(V_BSTR(&result), SysStringLen(V_BSTR(&result)));
     const HRESULT code = error.scode ? error.scode : r.hr;
-    r.errorNumber = error.wCode ? error.wCode : HRESULT_FACILITY(code) == FACILITY_CONTROL ? HRESULT_CODE(code) : 0;
+    r.errorNumber = error.wCode                                  ? error.wCode
+                    : HRESULT_FACILITY(code) == FACILITY_CONTROL ? HRESULT_CODE(code)
+                                                                 : 0;
     if (error.bstrSource) r.source = error.bstrSource;
     if (error.bstrDescription) r.description = error.bstrDescription;
-    for (BSTR b : {error.bstrSource, error.bstrDescription, error.bstrHelpFile}) SysFreeString(b);
+    for (BSTR b : {error.bstrSource, error.bstrDescription, error.bstrHelpFile})
+        SysFreeString(b);
     VariantClear(&result);
     for (VARIANT& a : args)
         if (V_VT(&a) == VT_BSTR) VariantClear(&a);

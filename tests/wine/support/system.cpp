@@ -26,18 +26,22 @@ Process::Process(const std::wstring& commandLine, const std::wstring& currentDir
     pid_ = pi.dwProcessId;
 }
 
-Process::~Process() { wait(0); }
+Process::~Process() {
+    wait(0);
+}
 
 int Process::wait(DWORD timeoutMs) {
     DWORD code = 0;
-    if (process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), &code))
+    if (process_ && WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process_.get(), &code))
         return static_cast<int>(code);
     if (process_ && TerminateProcess(process_.get(), 99)) WaitForSingleObject(process_.get(), 5000);
     return -1;
 }
 
-
-int runProcess(const std::wstring& commandLine, DWORD timeoutMs) { return Process(commandLine).wait(timeoutMs); }
+int runProcess(const std::wstring& commandLine, DWORD timeoutMs) {
+    return Process(commandLine).wait(timeoutMs);
+}
 
 std::wstring besideMe(const wchar_t* fileName) {
     wchar_t path[MAX_PATH] = {};
@@ -47,13 +51,17 @@ std::wstring besideMe(const wchar_t* fileName) {
 }
 
 std::string narrow(const std::wstring& text) {
-    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), nullptr, nullptr);
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                        nullptr, nullptr),
+                    '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()),
+                        nullptr, nullptr);
     return out;
 }
 
 std::wstring widen(const std::string& text) {
-    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0), L'\0');
+    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0),
+                     L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()));
     return out;
 }
@@ -63,7 +71,8 @@ std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* valu
     LSTATUS rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size);
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (rc == ERROR_SUCCESS) rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    if (rc == ERROR_SUCCESS)
+        rc = RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, data.data(), &size);
     if (found) *found = rc == ERROR_SUCCESS;
     return rc == ERROR_SUCCESS ? data.c_str() : L"";
 }
@@ -75,32 +84,40 @@ void registryTree(HKEY root, const std::wstring& path, std::map<std::wstring, st
     wchar_t name[16384];
     BYTE data[8192];
     for (DWORD i = 0, length = 16384, type = 0, size = sizeof data;
-         RegEnumValueW(key.get(), i, name, &length, nullptr, &type, data, &size) != ERROR_NO_MORE_ITEMS;
+         RegEnumValueW(key.get(), i, name, &length, nullptr, &type, data, &size) !=
+         ERROR_NO_MORE_ITEMS;
          ++i, length = 16384, size = sizeof data) {
         const auto* text = reinterpret_cast<const wchar_t*>(data);
-        tree[path + L" | " + (*name ? name : L"@")] = type == REG_SZ ? std::wstring(text, wcsnlen(text, size / 2))
-                                                                     : hex(type) + std::wstring(data, data + size);
+        tree[path + L" | " + (*name ? name : L"@")] =
+            type == REG_SZ ? std::wstring(text, wcsnlen(text, size / 2))
+                           : hex(type) + std::wstring(data, data + size);
     }
     std::vector<std::wstring> subkeys;
-    for (DWORD i = 0, length = 256; RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                                    ERROR_SUCCESS; ++i, length = 256)
+    for (DWORD i = 0, length = 256; RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr,
+                                                  nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256)
         subkeys.push_back(path.empty() ? name : path + L"\\" + name);
-    for (const auto& sub : subkeys) registryTree(root, sub, tree);
+    for (const auto& sub : subkeys)
+        registryTree(root, sub, tree);
 }
 
 void storeCredentials(const std::string& user, const std::string& password) {
-    for (const auto& [name, value] : {std::pair{L"username", widen(user)}, {L"password", widen(password)}})
-        RegSetKeyValueW(HKEY_CURRENT_USER, (kSettings + L"\\Data").c_str(), name, REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    for (const auto& [name, value] :
+         {std::pair{L"username", widen(user)}, {L"password", widen(password)}})
+        RegSetKeyValueW(HKEY_CURRENT_USER, (kSettings + L"\\Data").c_str(), name, REG_SZ,
+                        value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 std::string storedSetting(const char* key) {
     bool found = false;
-    const std::string value = narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), &found));
+    const std::string value =
+        narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), &found));
     return found ? value : "-";
 }
 
-void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str()); }
+void clearStoredSettings() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str());
+}
 
 tavri::win::ComPtr<IDispatch> createPlugin() {
     CLSID clsid{};
@@ -110,11 +127,16 @@ tavri::win::ComPtr<IDispatch> createPlugin() {
     return object;
 }
 
-std::string reportUrl(const std::string& user, const std::string& password, const char* port, const char* scheme) {
+std::string reportUrl(const std::string& user, const std::string& password, const char* port,
+                      const char* scheme) {
     std::string variable = "TAVRI_";
-    for (const char* c = port; *c; ++c) variable += static_cast<char>(std::toupper(*c));
+    for (const char* c = port; *c; ++c)
+        variable += static_cast<char>(std::toupper(*c));
     const char* number = std::getenv((variable + "_PORT").c_str());
-    return std::string(scheme) + "://localhost:" + (std::string(port) == "https" ? "47443" : number ? number : "0") +
+    return std::string(scheme) + "://localhost:" +
+           (std::string(port) == "https" ? "47443"
+            : number                     ? number
+                                         : "0") +
            "/mydatamonitor/usage.txt?username=" + user + "&password=" + password;
 }
 
@@ -131,7 +153,9 @@ std::vector<LoggedRequest> requestsOf(const std::string& user) {
             std::string& decoded = f.emplace_back();
             for (std::size_t i = 0; i < field.size(); ++i) {
                 const bool escaped = field[i] == '%' && i + 2 < field.size();
-                decoded += escaped ? static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)) : field[i];
+                decoded += escaped
+                               ? static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16))
+                               : field[i];
                 if (escaped) i += 2;
             }
         }

@@ -38,12 +38,17 @@ int iconByColour(HWND control) {
         }
     ReleaseDC(nullptr, screen);
     const long most = std::max({red, yellow, blue});
-    return most < 16 ? -1 : most == red ? MB_ICONERROR : most == yellow ? MB_ICONWARNING : MB_ICONINFORMATION;
+    return most < 16        ? -1
+           : most == red    ? MB_ICONERROR
+           : most == yellow ? MB_ICONWARNING
+                            : MB_ICONINFORMATION;
 }
 
 }  // namespace
 
-WindowQuery ownProcess(const wchar_t* cls, const wchar_t* caption) { return {GetCurrentProcessId(), 0, cls, caption}; }
+WindowQuery ownProcess(const wchar_t* cls, const wchar_t* caption) {
+    return {GetCurrentProcessId(), 0, cls, caption};
+}
 
 std::vector<HWND> findWindows(const WindowQuery& q) {
     std::vector<HWND> all, found;
@@ -52,7 +57,8 @@ std::vector<HWND> findWindows(const WindowQuery& q) {
         DWORD pid = 0;
         const DWORD tid = GetWindowThreadProcessId(hwnd, &pid);
         if ((!q.processId || pid == q.processId) && (!q.threadId || tid == q.threadId) &&
-            (!q.visibleOnly || IsWindowVisible(hwnd)) && (!q.className || className(hwnd) == q.className) &&
+            (!q.visibleOnly || IsWindowVisible(hwnd)) &&
+            (!q.className || className(hwnd) == q.className) &&
             (!q.caption || windowText(hwnd) == q.caption))
             found.push_back(hwnd);
     }
@@ -87,9 +93,11 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 std::wstring windowText(HWND hwnd) {
     DWORD_PTR length = 0, copied = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+        return {};
     std::wstring text(length + 1, L'\0');
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000, &copied);
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 2000, &copied);
     text.resize(copied);
     return text;
 }
@@ -102,7 +110,8 @@ std::wstring className(HWND hwnd) {
 
 std::vector<HWND> children(HWND parent) {
     std::vector<HWND> result;
-    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) result.push_back(c);
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        result.push_back(c);
     return result;
 }
 
@@ -127,22 +136,27 @@ MessageBoxView dismissMessageBox(WindowQuery query, DWORD timeoutMs) {
         const std::wstring cls = className(c);
         if (!IsWindowVisible(c)) continue;
         if (cls == L"Static" && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            waitUntil([&] { return (view.icon = iconByColour(c)) != -1; }, 2000);  // may not be painted yet
+            waitUntil([&] { return (view.icon = iconByColour(c)) != -1; },
+                      2000);  // may not be painted yet
         else if (cls == L"Static" && !windowText(c).empty())
             view.text = windowText(c);
         else if (cls == L"Button")
             view.buttons.push_back(windowText(c));
     }
-    PostMessageW(view.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(view.hwnd, IDOK)));
+    PostMessageW(view.hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(view.hwnd, IDOK)));
     waitForWindowGone(view.hwnd);
     return view;
 }
 
-void clickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+void clickButton(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 void setText(HWND edit, const std::wstring& text) {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &ignored);
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                        SMTO_ABORTIFHUNG, 2000, &ignored);
 }
 
 // The keys go down in order and come up in reverse.
@@ -156,11 +170,13 @@ bool pressChord(HWND target, std::initializer_list<WORD> virtualKeys) {
             in.ki.dwFlags = up;
         }
     return target && GetForegroundWindow() == target &&
-           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+           SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
+               inputs.size();
 }
 
 Background::Background(std::function<void()> work, DWORD limitMs)
-    : work_(std::move(work)), limitMs_(limitMs),
+    : work_(std::move(work)),
+      limitMs_(limitMs),
       thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {}
 
 DWORD WINAPI Background::run(void* self) {
@@ -171,8 +187,10 @@ DWORD WINAPI Background::run(void* self) {
 Background::~Background() {
     if (!thread_ || join(limitMs_)) return;
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::fprintf(stderr, "wintest: a background thread of %s.%s still runs after %lu ms; ending the test program\n",
-                 test ? test->test_suite_name() : "-", test ? test->name() : "-", limitMs_);
+    std::fprintf(
+        stderr,
+        "wintest: a background thread of %s.%s still runs after %lu ms; ending the test program\n",
+        test ? test->test_suite_name() : "-", test ? test->name() : "-", limitMs_);
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
 }
@@ -180,7 +198,8 @@ Background::~Background() {
 bool Background::join(DWORD timeoutMs) {
     const HANDLE thread = thread_.get();
     for (const DWORD start = GetTickCount(); thread && GetTickCount() - start <= timeoutMs;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - (GetTickCount() - start), QS_SENDMESSAGE);
+        const DWORD woke = MsgWaitForMultipleObjects(
+            1, &thread, FALSE, timeoutMs - (GetTickCount() - start), QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0) return true;
         if (woke != WAIT_OBJECT_0 + 1) return false;
         MSG msg;  // handles the sent messages only
@@ -189,7 +208,8 @@ bool Background::join(DWORD timeoutMs) {
     return false;
 }
 
-std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user) {
+std::vector<std::string> withUser(const std::function<void()>& call,
+                                  const std::function<void()>& user) {
     std::atomic<bool> returned{false};
     std::vector<std::string> swept;
     {
@@ -199,7 +219,8 @@ std::vector<std::string> withUser(const std::function<void()>& call, const std::
                 for (HWND window : findWindows(ownProcess())) {
                     const std::wstring cls = className(window);
                     swept.push_back(narrow(cls + L" \"" + windowText(window) + L"\""));
-                    PostMessageW(window, cls == L"#32770" ? WM_COMMAND : WM_SYSCOMMAND, cls == L"#32770" ? IDOK : SC_CLOSE, 0);
+                    PostMessageW(window, cls == L"#32770" ? WM_COMMAND : WM_SYSCOMMAND,
+                                 cls == L"#32770" ? IDOK : SC_CLOSE, 0);
                 }
         });
         call();

@@ -77,7 +77,8 @@ private:
 // user() is done, every window this process still shows is closed (a message
 // box by OK, another by its close box) until call() returns, so a test whose
 // user missed a window fails instead of hanging. Returns what was closed.
-std::vector<std::string> withUser(const std::function<void()>& call, const std::function<void()>& user);
+std::vector<std::string> withUser(const std::function<void()>& call,
+                                  const std::function<void()>& user);
 
 // A child process, its output in the test's log; ended if still running.
 class Process {
@@ -99,7 +100,8 @@ std::wstring besideMe(const wchar_t* fileName);  // next to the test program
 
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);
-std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value, bool* found = nullptr);
+std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* value,
+                        bool* found = nullptr);
 // Every key ("path") and value ("path | name", "@" for the default) under
 // root\path, with the value's text (a string's, or its type and bytes).
 void registryTree(HKEY root, const std::wstring& path, std::map<std::wstring, std::wstring>& tree);
@@ -130,12 +132,14 @@ struct CallResult {
 };
 tavri::win::ComPtr<IDispatch> createPlugin();  // by its ProgID, as the host creates it
 // byName: every argument passed as a named one (by its parameter's position).
-CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {}, bool byName = false);
+CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {},
+                bool byName = false);
 DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr);
 // An owned BSTR, passed as a typed by-reference argument.
 class Bstr {
 public:
-    explicit Bstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Bstr(const std::wstring& text)
+        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     ~Bstr() { SysFreeString(b_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
@@ -151,8 +155,8 @@ std::wstring hex(HRESULT hr);
 // password inserted as given) on one of its ports ("https", the port the
 // build points at; "http", "untrusted", "silent"), and the
 // requests that reached it for a user (decoded), in arrival order.
-std::string reportUrl(const std::string& user, const std::string& password = "pw", const char* port = "https",
-                      const char* scheme = "https");
+std::string reportUrl(const std::string& user, const std::string& password = "pw",
+                      const char* port = "https", const char* scheme = "https");
 struct LoggedRequest {
     std::string method, path, user, password, agent, scheme;
 };
