@@ -154,10 +154,9 @@ TEST(PureHelpers, TextAndArithmetic) {
     const auto i = [](std::int32_t n) {
         return Value::integer(n);
     };
-#define ROW(call, expected)                            \
-    {                                                  \
-#call, outcome([&] { return call; }), expected \
-    }
+    // clang-format off
+#define ROW(call, expected) {#call, outcome([&] { return call; }), expected}
+    // clang-format on
     const std::tuple<const char*, std::string, const char*> cases[] = {
         ROW(inStr(3, "abcabc", "b"), "5"),
         ROW(inStr(4, "abc", ""), "4"),
@@ -215,31 +214,39 @@ TEST(Protocol, InitializePublicationsAbout) {
 // /xtavrisett in any letter case shows the form with the stored values, and
 // what the user does there follows; anything else leaves the result alone.
 TEST(Protocol, SettingsCommand) {
+    // The user types n and q and presses save (its write of `failing` fails).
+    const auto typeAndSave = [](std::string failing) -> Script {
+        return [failing](FakeWindow& f) {
+            f.w.failing = failing;
+            f.name = "n";
+            f.pass = "q";
+            f.events.onSave();
+        };
+    };
+    const auto pressSite = [](std::string failing) -> Script {
+        return [failing](FakeWindow& f) {
+            f.w.failing = failing;
+            f.events.onSiteButton();
+            f.events.onCloseBox();
+        };
+    };
+    const std::string unsaved = "box W Tavri Plugin: The settings could not be saved: disk full",
+                      site = "start explorer https://www.tavri.example/ 2";
     const std::tuple<const char*, Script, std::string> cases[] = {
         {"/XtAvRiSeTt", nullptr, "show s,t; close; destroy; result ''"},
-        {"/xtavrisett", [](FakeWindow& f) { f.name = "n", f.pass = "q", f.events.onSave(); },
+        {"/xtavrisett", typeAndSave(""),
          "show s,t; save username=n; save password=q; close; destroy; result ''"},
-        {"/xtavrisett",  // the form stays open
-         [](FakeWindow& f) { f.w.failing = "username", f.name = "n", f.events.onSave(); },
-         "show s,t; save username=n; box W Tavri Plugin: The settings could not be saved: disk "
-         "full; result ''"},
-        {"/xtavrisett",  // the account name goes back when the password cannot follow it
-         [](FakeWindow& f) {
-             f.w.failing = "password", f.name = "n", f.events.onSave(), f.events.onCloseBox();
-         },
-         "show s,t; save username=n; save password=t; save username=s; box W Tavri Plugin: The "
-         "settings could "
-         "not be saved: disk full; close; destroy; result ''"},
-        {"/xtavrisett", [](FakeWindow& f) { f.events.onSiteButton(), f.events.onCloseBox(); },
-         "show s,t; start explorer https://www.tavri.example/ 2; close; destroy; result ''"},
-        {"/xtavrisett",  // the form stays open
-         [](FakeWindow& f) {
-             f.w.failing = "start";
-             f.events.onSiteButton();
-             f.events.onCloseBox();
-         },
-         "show s,t; start explorer https://www.tavri.example/ 2; box W Tavri Plugin: The web site "
-         "could not be opened: no browser; close; destroy; result ''"},
+        // A failed save keeps the form open with what was typed; when only the password
+        // failed, the account name goes back.
+        {"/xtavrisett", typeAndSave("username"),
+         "show s,t; save username=n; " + unsaved + "; result ''"},
+        {"/xtavrisett", typeAndSave("password"),
+         "show s,t; save username=n; save password=q; save username=s; " + unsaved + "; result ''"},
+        // The site button leaves the form open, and warns when the browser cannot start.
+        {"/xtavrisett", pressSite(""), "show s,t; " + site + "; close; destroy; result ''"},
+        {"/xtavrisett", pressSite("start"),
+         "show s,t; " + site + "; box W Tavri Plugin: The web site could not be opened: " +
+             "no browser; close; destroy; result ''"},
         {"/xtavrisett ", nullptr, "not ours 'x'"},
         {"xtavrisett", nullptr, "not ours 'x'"},
         {"/xtavri", nullptr, "not ours 'x'"},
@@ -258,14 +265,18 @@ TEST(Protocol, SettingsCommand) {
 TEST(SettingsForm, ShowingAgain) {
     World w;
     const auto show = [&] {
-        return outcome([&] { return w.form.ShowSettings(), std::string("done"); });
+        return outcome([&] {
+            w.form.ShowSettings();
+            return std::string("done");
+        });
     };
     w.user = [](FakeWindow&) {
         throw AutomationError(7, "Out of memory");
     };
     w.note(show());
     w.user = [&](FakeWindow& f) {
-        w.note(show()), f.events.onCloseBox();
+        w.note(show());
+        f.events.onCloseBox();
     };
     w.note(show());
     EXPECT_EQ(w.log, "show ,; error 7; show ,; error 400; close; destroy; done");
@@ -306,14 +317,12 @@ std::string report(const std::string& name, int used, int limit) {
     return "plan_name=" + name + " Upgrade\nusage=" + str(used) + "MB\nplan_limit=" + str(limit) +
            "MB\n";
 }
-std::string stats(const char* name, const char* used, const char* limit, const char* left) {
-    return std::string("\x02Plan Name:\x0F ") + name +
-           "\r\n\x02"
-           "Amount Used:\x0F " +
-           used + "MB\r\n\x02" + "Plan Limit:\x0F " + limit +
-           "MB\r\n\x02"
-           "Amount Left:\x0F " +
-           left + " MB";
+std::string stats(std::string name, std::string used, std::string limit, std::string left) {
+    const auto label = [](const char* words) {
+        return "\x02" + std::string(words) + "\x0F ";
+    };
+    return label("Plan Name:") + name + "\r\n" + label("Amount Used:") + used + "MB\r\n" +
+           label("Plan Limit:") + limit + "MB\r\n" + label("Amount Left:") + left + " MB";
 }
 std::string times(int n, const std::string& entry) {
     return n > 1 ? entry + "; " + times(n - 1, entry) : entry;
@@ -345,7 +354,9 @@ TEST(Tag, Scenarios) {
          stored + "; " + prompt("save username=n; save password=q; ") + times(4, empty) + "; " +
              stats("Basic Upgrade", "1234", "3000", "-1234"),
          [](FakeWindow& f) {
-             f.name = "n", f.pass = "q", f.events.onSave();
+             f.name = "n";
+             f.pass = "q";
+             f.events.onSave();
          }},
         // Each fetch reads its own report, so the right figure from each shows the order. Expanded
         // again during its third fetch: each expansion ends with its own figures.
