@@ -4,9 +4,10 @@
 #   tests:      tests/**, scripts/test.sh and the import check that ctest runs
 #               (scripts/check-imports.sh)
 #   left out:   bench/**, scripts/bench*.sh, docs/**, *.md, README*.txt,
-#               images, binary files, dot-files (but .ci/), the fault
-#               catalogue's entries (tests/faults/*.txt: data, not code);
-#               reference/** apart
+#               images, binary files, dot-files (but .ci/), and the tests'
+#               data: the fault catalogue's entries, the report server's
+#               accounts, the golden contract table (tests/**/*.txt,
+#               tests/**/*.golden); reference/** apart
 #   code:       everything else: the host and report server stand-ins, the
 #               demo, the build and the format and line-count tooling too
 # Usage: scripts/loc.sh [--check]   (--check: exit 1 when tests/code > 0.35)
@@ -25,7 +26,7 @@ git ls-files -z --cached --others --exclude-standard | sort -zu |
 function kind(f) {
   if ((f ~ /^\.|\/\./ && f !~ /^\.ci\//) || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
   if (f ~ /\.md$/ || f ~ /(^|\/)README[^\/]*\.txt$/ || f ~ /\.(png|jpe?g|gif|bmp|ico|svg)$/) return ""
-  if (f ~ /^tests\/faults\/.*\.txt$/) return ""
+  if (f ~ /^tests\/.*\.(txt|golden)$/) return ""
   if (f ~ /^reference\//) return "reference"
   if (f ~ /^tests\// || f ~ /^scripts\/(test|check-imports)\.sh$/) return "tests"
   return "code"
