@@ -26,7 +26,7 @@ git ls-files -z --cached --others --exclude-standard | sort -zu |
 function kind(f) {
   if ((f ~ /^\.|\/\./ && f !~ /^\.ci\//) || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
   if (f ~ /\.md$/ || f ~ /(^|\/)README[^\/]*\.txt$/ || f ~ /\.(png|jpe?g|gif|bmp|ico|svg)$/) return ""
-  if (f ~ /^tests\/.*\.(txt|golden)$/) return ""
+  if (f ~ /^tests\/.*\.(txt|golden)$/ && f !~ /CMakeLists\.txt$/) return ""
   if (f ~ /^reference\//) return "reference"
   if (f ~ /^tests\// || f ~ /^scripts\/(test|check-imports)\.sh$/) return "tests"
   return "code"
