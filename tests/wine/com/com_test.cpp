@@ -218,6 +218,7 @@ TEST(Dispatch, AnAutomationErrorReachesTheCallerWithNumberSourceAndText) {
         0x18BE9D04, 0x6059, 0x41A1, {0xA0, 0x3E, 0x3F, 0x99, 0x52, 0xC8, 0x50, 0xA8}};
     ComPtr<IUnknown> dual;
     ASSERT_EQ(object->QueryInterface(dualId, dual.putVoid()), S_OK);
+    // A vtable caller reads the error object only for an interface said to set one.
     ComPtr<ISupportErrorInfo> errors;
     ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, errors.putVoid()), S_OK);
     EXPECT_EQ(errors->InterfaceSupportsErrorInfo(dualId), S_OK);
