@@ -7,7 +7,7 @@
 #include <imm.h>
 
 #include <cstdio>
-#include <tuple>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -249,28 +249,21 @@ void manifest(const std::wstring& file) {
     }
     const std::string xml(bytes, SizeofResource(image, found));
     FreeLibrary(image);
-    // Every value of an attribute in every element <element ...>, under its label.
-    for (const auto& [element, attribute, shown] :
-         {std::tuple{"requestedExecutionLevel", "level", L" requestedExecutionLevel level "},
-          {"requestedExecutionLevel", "uiAccess", L" requestedExecutionLevel uiAccess "},
-          {"supportedOS", "Id", L" supportedOS "}}) {
-        const std::string opening = "<" + std::string(element) + " ";
-        const std::string name = " " + std::string(attribute) + "=\"";
-        for (size_t at = xml.find(opening); at != std::string::npos;
-             at = xml.find(opening, at + 1)) {
-            const std::string tag = xml.substr(at, xml.find('>', at) - at);
-            const size_t start = tag.find(name);
-            if (start == std::string::npos) continue;
-            const std::string value = tag.substr(start + name.size());
-            line(label + shown + widen(value.substr(0, value.find('"'))));
-        }
+    // Every value of an attribute in every element <element ...>, then the
+    // text of <dpiAware ...>true</dpiAware>.
+    for (const auto& [pattern, shown] :
+         {std::pair{R"(<requestedExecutionLevel(?: [^>]*)? level="([^"]*))",
+                    L" requestedExecutionLevel level "},
+          {R"(<requestedExecutionLevel(?: [^>]*)? uiAccess="([^"]*))",
+           L" requestedExecutionLevel uiAccess "},
+          {R"(<supportedOS(?: [^>]*)? Id="([^"]*))", L" supportedOS "}}) {
+        const std::regex attribute(pattern);
+        for (std::sregex_iterator m(xml.begin(), xml.end(), attribute), end; m != end; ++m)
+            line(label + shown + widen((*m)[1].str()));
     }
-    // <dpiAware ...>true</dpiAware>: the element's text.
-    const size_t dpi = xml.find("<dpiAware");
-    const size_t from = dpi == std::string::npos ? dpi : xml.find('>', dpi) + 1;
-    const std::string aware =
-        dpi == std::string::npos ? "missing" : xml.substr(from, xml.find('<', from) - from);
-    line(label + L" dpiAware " + widen(aware));
+    std::smatch dpi;
+    const bool aware = std::regex_search(xml, dpi, std::regex("<dpiAware[^>]*>([^<]*)"));
+    line(label + L" dpiAware " + (aware ? widen(dpi[1].str()) : L"missing"));
 }
 
 // The version block, walked node by node (length, value length, type, key,
