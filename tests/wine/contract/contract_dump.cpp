@@ -7,6 +7,7 @@
 #include <imm.h>
 
 #include <cstdio>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -52,103 +53,77 @@ std::wstring valueName(unsigned long value, const Names& names) {
     return number(static_cast<long>(value));
 }
 
-const Names kLibFlags = {NAMED(LIBFLAG_FRESTRICTED), NAMED(LIBFLAG_FCONTROL),
-                         NAMED(LIBFLAG_FHIDDEN), NAMED(LIBFLAG_FHASDISKIMAGE)};
-const Names kTypeKinds = {NAMED(TKIND_ENUM),      NAMED(TKIND_RECORD),   NAMED(TKIND_MODULE),
-                          NAMED(TKIND_INTERFACE), NAMED(TKIND_DISPATCH), NAMED(TKIND_COCLASS),
-                          NAMED(TKIND_ALIAS),     NAMED(TKIND_UNION)};
-const Names kTypeFlags = {
-    NAMED(TYPEFLAG_FAPPOBJECT),    NAMED(TYPEFLAG_FCANCREATE),     NAMED(TYPEFLAG_FLICENSED),
-    NAMED(TYPEFLAG_FPREDECLID),    NAMED(TYPEFLAG_FHIDDEN),        NAMED(TYPEFLAG_FCONTROL),
-    NAMED(TYPEFLAG_FDUAL),         NAMED(TYPEFLAG_FNONEXTENSIBLE), NAMED(TYPEFLAG_FOLEAUTOMATION),
-    NAMED(TYPEFLAG_FRESTRICTED),   NAMED(TYPEFLAG_FAGGREGATABLE),  NAMED(TYPEFLAG_FREPLACEABLE),
-    NAMED(TYPEFLAG_FDISPATCHABLE), NAMED(TYPEFLAG_FREVERSEBIND),   NAMED(TYPEFLAG_FPROXY)};
-const Names kImplTypeFlags = {NAMED(IMPLTYPEFLAG_FDEFAULT), NAMED(IMPLTYPEFLAG_FSOURCE),
-                              NAMED(IMPLTYPEFLAG_FRESTRICTED), NAMED(IMPLTYPEFLAG_FDEFAULTVTABLE)};
+const Names kLibFlags = {NAMED(LIBFLAG_FHIDDEN), NAMED(LIBFLAG_FHASDISKIMAGE)};
+const Names kTypeKinds = {NAMED(TKIND_INTERFACE), NAMED(TKIND_DISPATCH), NAMED(TKIND_COCLASS)};
+const Names kTypeFlags = {NAMED(TYPEFLAG_FCANCREATE),     NAMED(TYPEFLAG_FHIDDEN),
+                          NAMED(TYPEFLAG_FDUAL),          NAMED(TYPEFLAG_FNONEXTENSIBLE),
+                          NAMED(TYPEFLAG_FOLEAUTOMATION), NAMED(TYPEFLAG_FDISPATCHABLE)};
+const Names kImplTypeFlags = {NAMED(IMPLTYPEFLAG_FDEFAULT), NAMED(IMPLTYPEFLAG_FSOURCE)};
 const Names kInvokeKinds = {NAMED(INVOKE_FUNC), NAMED(INVOKE_PROPERTYGET),
-                            NAMED(INVOKE_PROPERTYPUT), NAMED(INVOKE_PROPERTYPUTREF)};
-const Names kFuncFlags = {NAMED(FUNCFLAG_FRESTRICTED),      NAMED(FUNCFLAG_FSOURCE),
-                          NAMED(FUNCFLAG_FBINDABLE),        NAMED(FUNCFLAG_FREQUESTEDIT),
-                          NAMED(FUNCFLAG_FDISPLAYBIND),     NAMED(FUNCFLAG_FDEFAULTBIND),
-                          NAMED(FUNCFLAG_FHIDDEN),          NAMED(FUNCFLAG_FUSESGETLASTERROR),
-                          NAMED(FUNCFLAG_FDEFAULTCOLLELEM), NAMED(FUNCFLAG_FUIDEFAULT),
-                          NAMED(FUNCFLAG_FNONBROWSABLE),    NAMED(FUNCFLAG_FREPLACEABLE),
-                          NAMED(FUNCFLAG_FIMMEDIATEBIND)};
-const Names kParamFlags = {NAMED(PARAMFLAG_FIN),         NAMED(PARAMFLAG_FOUT),
-                           NAMED(PARAMFLAG_FLCID),       NAMED(PARAMFLAG_FRETVAL),
-                           NAMED(PARAMFLAG_FOPT),        NAMED(PARAMFLAG_FHASDEFAULT),
-                           NAMED(PARAMFLAG_FHASCUSTDATA)};
-const Names kVarTypes = {
-    NAMED(VT_EMPTY), NAMED(VT_NULL),       NAMED(VT_I2),      NAMED(VT_I4),      NAMED(VT_R4),
-    NAMED(VT_R8),    NAMED(VT_CY),         NAMED(VT_DATE),    NAMED(VT_BSTR),    NAMED(VT_DISPATCH),
-    NAMED(VT_ERROR), NAMED(VT_BOOL),       NAMED(VT_VARIANT), NAMED(VT_UNKNOWN), NAMED(VT_DECIMAL),
-    NAMED(VT_I1),    NAMED(VT_UI1),        NAMED(VT_UI2),     NAMED(VT_UI4),     NAMED(VT_I8),
-    NAMED(VT_UI8),   NAMED(VT_INT),        NAMED(VT_UINT),    NAMED(VT_VOID),    NAMED(VT_HRESULT),
-    NAMED(VT_PTR),   NAMED(VT_USERDEFINED)};
+                            NAMED(INVOKE_PROPERTYPUT)};
+const Names kFuncFlags = {NAMED(FUNCFLAG_FRESTRICTED), NAMED(FUNCFLAG_FHIDDEN)};
+const Names kParamFlags = {NAMED(PARAMFLAG_FIN), NAMED(PARAMFLAG_FOUT), NAMED(PARAMFLAG_FRETVAL),
+                           NAMED(PARAMFLAG_FOPT)};
+const Names kVarTypes = {NAMED(VT_I2),   NAMED(VT_I4),      NAMED(VT_BSTR),    NAMED(VT_DISPATCH),
+                         NAMED(VT_BOOL), NAMED(VT_VARIANT), NAMED(VT_UNKNOWN), NAMED(VT_VOID)};
 
 std::wstring varType(VARTYPE vt) {
     const std::wstring base = valueName(vt & VT_TYPEMASK, kVarTypes);
     return (vt & VT_BYREF) ? L"VT_BYREF|" + base : base;
 }
 
+// A window class's own style bits: a kind, one value under a mask (written
+// last), and flags.
+struct ClassStyles {
+    const wchar_t* windowClass;
+    unsigned long kindMask;
+    Names kinds, flags;
+};
+const ClassStyles kClassStyles[] = {
+    {L"Button",
+     BS_TYPEMASK,
+     {NAMED(BS_PUSHBUTTON), NAMED(BS_DEFPUSHBUTTON), NAMED(BS_CHECKBOX), NAMED(BS_AUTOCHECKBOX),
+      NAMED(BS_AUTORADIOBUTTON), NAMED(BS_GROUPBOX)},
+     {NAMED(BS_CENTER), NAMED(BS_MULTILINE), NAMED(BS_FLAT)}},
+    {L"Edit",
+     0,
+     {},
+     {NAMED(ES_CENTER), NAMED(ES_RIGHT), NAMED(ES_MULTILINE), NAMED(ES_PASSWORD),
+      NAMED(ES_AUTOVSCROLL), NAMED(ES_AUTOHSCROLL), NAMED(ES_READONLY), NAMED(ES_NUMBER)}},
+    {L"Static",
+     SS_TYPEMASK,
+     {NAMED(SS_LEFT), NAMED(SS_CENTER), NAMED(SS_RIGHT), NAMED(SS_LEFTNOWORDWRAP)},
+     {NAMED(SS_NOPREFIX), NAMED(SS_SUNKEN)}},
+};
+
 // Window styles: the bits every window has, then those of its class.
 std::wstring windowStyle(HWND hwnd) {
     const auto style = static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE));
-    const bool child = style & WS_CHILD;
     Names names = {NAMED(WS_POPUP),        NAMED(WS_CHILD),    NAMED(WS_MINIMIZE),
                    NAMED(WS_VISIBLE),      NAMED(WS_DISABLED), NAMED(WS_CLIPSIBLINGS),
                    NAMED(WS_CLIPCHILDREN), NAMED(WS_MAXIMIZE), NAMED(WS_CAPTION),
                    NAMED(WS_BORDER),       NAMED(WS_DLGFRAME), NAMED(WS_VSCROLL),
                    NAMED(WS_HSCROLL),      NAMED(WS_SYSMENU),  NAMED(WS_THICKFRAME)};
     // The same two bits mean one thing on a control, another on a window.
-    if (child)
-        names.insert(names.end(), {NAMED(WS_GROUP), NAMED(WS_TABSTOP)});
-    else
-        names.insert(names.end(), {NAMED(WS_MINIMIZEBOX), NAMED(WS_MAXIMIZEBOX)});
-    const std::wstring windowClass = className(hwnd);
+    const Names control = {NAMED(WS_GROUP), NAMED(WS_TABSTOP)};
+    const Names window = {NAMED(WS_MINIMIZEBOX), NAMED(WS_MAXIMIZEBOX)};
+    const Names& shared = (style & WS_CHILD) ? control : window;
+    names.insert(names.end(), shared.begin(), shared.end());
     unsigned long own = style & 0xFFFF;
     std::wstring kind;
-    if (windowClass == L"Button") {
-        kind = valueName(own & BS_TYPEMASK,
-                         {NAMED(BS_PUSHBUTTON), NAMED(BS_DEFPUSHBUTTON), NAMED(BS_CHECKBOX),
-                          NAMED(BS_AUTOCHECKBOX), NAMED(BS_RADIOBUTTON), NAMED(BS_3STATE),
-                          NAMED(BS_AUTO3STATE), NAMED(BS_GROUPBOX), NAMED(BS_USERBUTTON),
-                          NAMED(BS_AUTORADIOBUTTON), NAMED(BS_OWNERDRAW)});
-        own &= ~static_cast<unsigned long>(BS_TYPEMASK);
-        names.insert(
-            names.end(),
-            {NAMED(BS_LEFTTEXT), NAMED(BS_ICON), NAMED(BS_BITMAP), NAMED(BS_CENTER), NAMED(BS_LEFT),
-             NAMED(BS_RIGHT), NAMED(BS_VCENTER), NAMED(BS_TOP), NAMED(BS_BOTTOM),
-             NAMED(BS_PUSHLIKE), NAMED(BS_MULTILINE), NAMED(BS_NOTIFY), NAMED(BS_FLAT)});
-    } else if (windowClass == L"Edit") {
-        names.insert(names.end(),
-                     {NAMED(ES_CENTER), NAMED(ES_RIGHT), NAMED(ES_MULTILINE), NAMED(ES_UPPERCASE),
-                      NAMED(ES_LOWERCASE), NAMED(ES_PASSWORD), NAMED(ES_AUTOVSCROLL),
-                      NAMED(ES_AUTOHSCROLL), NAMED(ES_NOHIDESEL), NAMED(ES_OEMCONVERT),
-                      NAMED(ES_READONLY), NAMED(ES_WANTRETURN), NAMED(ES_NUMBER)});
-    } else if (windowClass == L"Static") {
-        kind = valueName(
-            own & SS_TYPEMASK,
-            {NAMED(SS_LEFT), NAMED(SS_CENTER), NAMED(SS_RIGHT), NAMED(SS_ICON), NAMED(SS_BLACKRECT),
-             NAMED(SS_GRAYRECT), NAMED(SS_WHITERECT), NAMED(SS_BLACKFRAME), NAMED(SS_GRAYFRAME),
-             NAMED(SS_WHITEFRAME), NAMED(SS_SIMPLE), NAMED(SS_LEFTNOWORDWRAP), NAMED(SS_BITMAP),
-             NAMED(SS_ETCHEDHORZ), NAMED(SS_ETCHEDVERT), NAMED(SS_ETCHEDFRAME)});
-        own &= ~static_cast<unsigned long>(SS_TYPEMASK);
-        names.insert(names.end(), {NAMED(SS_REALSIZEIMAGE), NAMED(SS_NOPREFIX), NAMED(SS_NOTIFY),
-                                   NAMED(SS_CENTERIMAGE), NAMED(SS_RIGHTJUST), NAMED(SS_SUNKEN)});
+    for (const auto& c : kClassStyles) {
+        if (className(hwnd) != c.windowClass) continue;
+        if (c.kindMask) kind = L"|" + valueName(own & c.kindMask, c.kinds);
+        own &= ~c.kindMask;
+        names.insert(names.end(), c.flags.begin(), c.flags.end());
     }
-    const std::wstring text = flagNames((style & 0xFFFF0000) | own, names);
-    return kind.empty() ? text : text + L"|" + kind;
+    return flagNames((style & 0xFFFF0000) | own, names) + kind;
 }
 
 const Names kExStyles = {
-    NAMED(WS_EX_DLGMODALFRAME), NAMED(WS_EX_NOPARENTNOTIFY), NAMED(WS_EX_TOPMOST),
-    NAMED(WS_EX_ACCEPTFILES),   NAMED(WS_EX_TRANSPARENT),    NAMED(WS_EX_MDICHILD),
-    NAMED(WS_EX_TOOLWINDOW),    NAMED(WS_EX_WINDOWEDGE),     NAMED(WS_EX_CLIENTEDGE),
-    NAMED(WS_EX_CONTEXTHELP),   NAMED(WS_EX_RIGHT),          NAMED(WS_EX_RTLREADING),
-    NAMED(WS_EX_LEFTSCROLLBAR), NAMED(WS_EX_CONTROLPARENT),  NAMED(WS_EX_STATICEDGE),
-    NAMED(WS_EX_APPWINDOW),     NAMED(WS_EX_LAYERED),        NAMED(WS_EX_NOINHERITLAYOUT),
-    NAMED(WS_EX_LAYOUTRTL),     NAMED(WS_EX_COMPOSITED),     NAMED(WS_EX_NOACTIVATE)};
+    NAMED(WS_EX_DLGMODALFRAME), NAMED(WS_EX_TOPMOST),    NAMED(WS_EX_TOOLWINDOW),
+    NAMED(WS_EX_WINDOWEDGE),    NAMED(WS_EX_CLIENTEDGE), NAMED(WS_EX_CONTROLPARENT),
+    NAMED(WS_EX_STATICEDGE),    NAMED(WS_EX_APPWINDOW),  NAMED(WS_EX_LAYERED)};
 
 // What registering adds under HKEY_CLASSES_ROOT, with the build's folder left out.
 void registration(const std::wstring& dll) {
@@ -185,7 +160,9 @@ void typeLibrary(const std::wstring& dll) {
     line(L"typelib " + std::wstring(name) + L" " + guid(la->guid) + L" " +
          number(la->wMajorVerNum) + L"." + number(la->wMinorVerNum) + L" lcid " + number(la->lcid) +
          L" flags " + flagNames(la->wLibFlags, kLibFlags) + L" doc \"" + (doc ? doc : L"") + L"\"");
-    SysFreeString(name), SysFreeString(doc), lib->ReleaseTLibAttr(la);
+    SysFreeString(name);
+    SysFreeString(doc);
+    lib->ReleaseTLibAttr(la);
     for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
         ComPtr<ITypeInfo> info;
         TYPEATTR* ta = nullptr;
@@ -200,8 +177,9 @@ void typeLibrary(const std::wstring& dll) {
             HREFTYPE ref = 0;
             INT flags = 0;
             ComPtr<ITypeInfo> base;
-            info->GetRefTypeOfImplType(k, &ref), info->GetImplTypeFlags(k, &flags),
-                info->GetRefTypeInfo(ref, base.put());
+            info->GetRefTypeOfImplType(k, &ref);
+            info->GetImplTypeFlags(k, &flags);
+            info->GetRefTypeInfo(ref, base.put());
             base->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
             text += L" implements " + std::wstring(name) + L" flags " +
                     flagNames(flags, kImplTypeFlags);
@@ -250,11 +228,9 @@ std::wstring fixedFileInfo(const VS_FIXEDFILEINFO& f) {
            version(f.dwProductVersionMS, f.dwProductVersionLS) + L" flagsmask " +
            flagNames(f.dwFileFlagsMask, fileFlags) + L" flags " +
            flagNames(f.dwFileFlags, fileFlags) + L" os " +
-           valueName(f.dwFileOS, {NAMED(VOS_UNKNOWN), NAMED(VOS__WINDOWS32), NAMED(VOS_NT),
-                                  NAMED(VOS_NT_WINDOWS32)}) +
-           L" type " +
-           valueName(f.dwFileType, {NAMED(VFT_UNKNOWN), NAMED(VFT_APP), NAMED(VFT_DLL)}) +
-           L" subtype " + number(static_cast<long>(f.dwFileSubtype)) + L" date " +
+           valueName(f.dwFileOS, {NAMED(VOS__WINDOWS32), NAMED(VOS_NT_WINDOWS32)}) + L" type " +
+           valueName(f.dwFileType, {NAMED(VFT_APP), NAMED(VFT_DLL)}) + L" subtype " +
+           number(static_cast<long>(f.dwFileSubtype)) + L" date " +
            number(static_cast<long>(f.dwFileDateMS)) + L"." +
            number(static_cast<long>(f.dwFileDateLS));
 }
@@ -273,32 +249,21 @@ void manifest(const std::wstring& file) {
     }
     const std::string xml(bytes, SizeofResource(image, found));
     FreeLibrary(image);
-    // Every value of attribute in every element <element ...>.
-    const auto values = [&](const std::string& element, const std::string& attribute) {
-        std::vector<std::wstring> found;
-        for (size_t at = xml.find("<" + element + " "); at != std::string::npos;
-             at = xml.find("<" + element + " ", at + 1)) {
-            const std::string tag = xml.substr(at, xml.find('>', at) - at);
-            const size_t start = tag.find(" " + attribute + "=\"");
-            if (start == std::string::npos) continue;
-            const size_t from = start + attribute.size() + 3;
-            const std::string value = tag.substr(from, tag.find('"', from) - from);
-            found.emplace_back(value.begin(), value.end());
-        }
-        return found;
-    };
-    for (const auto& level : values("requestedExecutionLevel", "level"))
-        line(label + L" requestedExecutionLevel level " + level);
-    for (const auto& access : values("requestedExecutionLevel", "uiAccess"))
-        line(label + L" requestedExecutionLevel uiAccess " + access);
-    for (const auto& os : values("supportedOS", "Id"))
-        line(label + L" supportedOS " + os);
-    // <dpiAware ...>true</dpiAware>: the element's text.
-    const size_t dpi = xml.find("<dpiAware");
-    const size_t from = dpi == std::string::npos ? dpi : xml.find('>', dpi) + 1;
-    const std::string aware =
-        dpi == std::string::npos ? "missing" : xml.substr(from, xml.find('<', from) - from);
-    line(label + L" dpiAware " + std::wstring(aware.begin(), aware.end()));
+    // Every value of an attribute in every element <element ...>, then the
+    // text of <dpiAware ...>true</dpiAware>.
+    for (const auto& [pattern, shown] :
+         {std::pair{R"(<requestedExecutionLevel(?: [^>]*)? level="([^"]*))",
+                    L" requestedExecutionLevel level "},
+          {R"(<requestedExecutionLevel(?: [^>]*)? uiAccess="([^"]*))",
+           L" requestedExecutionLevel uiAccess "},
+          {R"(<supportedOS(?: [^>]*)? Id="([^"]*))", L" supportedOS "}}) {
+        const std::regex attribute(pattern);
+        for (std::sregex_iterator m(xml.begin(), xml.end(), attribute), end; m != end; ++m)
+            line(label + shown + widen((*m)[1].str()));
+    }
+    std::smatch dpi;
+    const bool aware = std::regex_search(xml, dpi, std::regex("<dpiAware[^>]*>([^<]*)"));
+    line(label + L" dpiAware " + (aware ? widen(dpi[1].str()) : L"missing"));
 }
 
 // The version block, walked node by node (length, value length, type, key,
@@ -317,16 +282,18 @@ void versionBlock(const std::wstring& file) {
             return node + ((p - node + 3) & ~3);
         };
         const BYTE* value = align(reinterpret_cast<const BYTE*>(key + wcslen(key) + 1));
+        const WORD length = header[1], type = header[2];  // type 1: text, 0: binary
         std::wstring text = label + path + L"\\" + key;
-        if (header[1] && header[2] == 1)
+        if (length && type == 1) {
             line(text + L" = \"" + reinterpret_cast<const wchar_t*>(value) + L"\"");
-        if (header[1] == sizeof(VS_FIXEDFILEINFO) && header[2] == 0)
+        } else if (length == sizeof(VS_FIXEDFILEINFO) && type == 0) {
             line(text + fixedFileInfo(*reinterpret_cast<const VS_FIXEDFILEINFO*>(value)));
-        for (WORD i = 0;
-             header[1] != sizeof(VS_FIXEDFILEINFO) && header[2] == 0 && i + 1 < header[1]; i += 2)
-            text += L" " + hex(*reinterpret_cast<const WORD*>(value + i)).substr(6);
-        if (header[1] && header[1] != sizeof(VS_FIXEDFILEINFO) && header[2] == 0) line(text);
-        for (const BYTE* child = align(value + header[1] * (header[2] == 1 ? 2 : 1));
+        } else if (length && type == 0) {
+            for (WORD i = 0; i + 1 < length; i += 2)
+                text += L" " + hex(*reinterpret_cast<const WORD*>(value + i)).substr(6);
+            line(text);
+        }
+        for (const BYTE* child = align(value + length * (type == 1 ? 2 : 1));
              child < node + header[0]; child = align(child + *reinterpret_cast<const WORD*>(child)))
             self(self, child, path + L"\\" + key);
     };

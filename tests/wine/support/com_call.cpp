@@ -1,6 +1,7 @@
 #include "wintest.h"
 
 #include <cstdio>
+#include <numeric>
 
 namespace wintest {
 namespace {
@@ -15,8 +16,8 @@ VARIANT variant(VARTYPE vt, void* reference) {
 }  // namespace
 
 VARIANT arg(long n) {
-    VARIANT v{};
-    V_VT(&v) = VT_I4, V_I4(&v) = n;
+    VARIANT v = variant(VT_I4, nullptr);
+    V_I4(&v) = n;
     return v;
 }
 VARIANT arg(const std::wstring& text) {
@@ -44,13 +45,10 @@ DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr) {
 
 CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args, bool byName) {
     CallResult r;
-    std::vector<VARIANT> passed(args.rbegin(), args.rend());
-    std::vector<DISPID> names;
-    if (byName) {
-        passed = args;
-        for (DISPID i = 0; i < static_cast<DISPID>(args.size()); ++i)
-            names.push_back(i);
-    }
+    // Positional arguments go last one first; named ones in order, named by position.
+    std::vector<VARIANT> passed = byName ? args : std::vector<VARIANT>(args.rbegin(), args.rend());
+    std::vector<DISPID> names(byName ? args.size() : 0);
+    std::iota(names.begin(), names.end(), 0);
     DISPPARAMS params{passed.data(), names.data(), static_cast<UINT>(passed.size()),
                       static_cast<UINT>(names.size())};
     VARIANT result{};
