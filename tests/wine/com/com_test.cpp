@@ -315,6 +315,7 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
 
     for (const auto& [icon, expected] :
          {std::pair{tavri::MessageIcon::Information, MB_ICONINFORMATION},
+          {tavri::MessageIcon::Warning, MB_ICONWARNING},
           {tavri::MessageIcon::Critical, MB_ICONERROR}}) {
         MessageBoxView seen;
         withUser(
