@@ -265,7 +265,8 @@ TEST(Adapters, SettingsStoreKeepsAnyTextAndFailsClearly) {
     const std::wstring keyPath = L"Software\\VB and VBA Program Settings\\Tavri Adapter Test";
     tavri::win::RegistrySettingsStore store(L"Tavri Adapter Test");
     EXPECT_EQ(store.read("username"), "");
-    const std::string text(100000, 'x');  // far beyond any fixed buffer
+    // Beyond ASCII and the BMP, and far beyond any fixed buffer.
+    const std::string text = " a&b = \xC3\xA9 \xF0\x9F\x98\x80 " + std::string(100000, 'x');
     store.write("username", text);
     EXPECT_EQ(store.read("username"), text);
     EXPECT_EQ(readString(HKEY_CURRENT_USER, keyPath + L"\\Data", L"username"), widen(text));

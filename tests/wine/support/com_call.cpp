@@ -13,6 +13,13 @@ VARIANT variant(VARTYPE vt, void* reference) {
     return v;
 }
 
+DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    *hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return SUCCEEDED(*hr) ? id : DISPID_UNKNOWN;
+}
+
 }  // namespace
 
 VARIANT arg(long n) {
@@ -34,13 +41,6 @@ VARIANT ref(long* slot) {
 }
 VARIANT ref(VARIANT* slot) {
     return variant(VT_BYREF | VT_VARIANT, slot);
-}
-
-DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    *hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    return SUCCEEDED(*hr) ? id : DISPID_UNKNOWN;
 }
 
 CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args, bool byName) {

@@ -108,13 +108,6 @@ void storeCredentials(const std::string& user, const std::string& password) {
                         value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-std::string storedSetting(const char* key) {
-    bool found = false;
-    const std::string value =
-        narrow(readString(HKEY_CURRENT_USER, kSettings + L"\\Data", widen(key).c_str(), &found));
-    return found ? value : "-";
-}
-
 void clearStoredSettings() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str());
 }

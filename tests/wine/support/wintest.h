@@ -107,7 +107,6 @@ std::wstring readString(HKEY root, const std::wstring& path, const wchar_t* valu
 void registryTree(HKEY root, const std::wstring& path, std::map<std::wstring, std::wstring>& tree);
 // The plug-in's stored settings ("username", "password").
 void storeCredentials(const std::string& user, const std::string& password);
-std::string storedSetting(const char* key);  // "-" when there is none
 void clearStoredSettings();
 
 // Automation calls by name, as scripting clients make them. Arguments in
@@ -128,13 +127,11 @@ struct CallResult {
     long errorNumber = 0;   // the automation error number of a failed call
     std::wstring source, description;
     bool ok() const { return SUCCEEDED(hr); }
-    bool isTrue() const { return vt == VT_BOOL && number == VARIANT_TRUE; }
 };
 tavri::win::ComPtr<IDispatch> createPlugin();  // by its ProgID, as the host creates it
 // byName: every argument passed as a named one (by its parameter's position).
 CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args = {},
                 bool byName = false);
-DISPID dispidOf(IDispatch* object, const wchar_t* name, HRESULT* hr);
 // An owned BSTR, passed as a typed by-reference argument.
 class Bstr {
 public:
