@@ -67,12 +67,10 @@ in_each_view() {
 }
 
 tavri_wine_start
-if [ -n "$program_files" ] &&
-  ! wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir \
-    /d "$program_files" /f >/dev/null 2>&1; then
-  echo "install_remove: ProgramFilesDir not set" >&2
-  exit 1
-fi
+[ -z "$program_files" ] ||
+  wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir \
+    /d "$program_files" /f >/dev/null 2>&1 ||
+  { echo "install_remove: ProgramFilesDir not set" >&2; exit 1; }
 plugins=$(tavri_drive_c_path "$folder") || exit 2
 # A machine with the host installed (its list key exists) and nothing of an
 # earlier run left (a failed one may not have removed it).
