@@ -29,8 +29,7 @@ struct FakePort : InstallPort, Case {
     std::string programFolder() override { return folder; }
     std::string programFilesFolder() override { return programFiles; }
     bool copyFile(const std::string& from, const std::string& to) override {
-        copiedTo = to;
-        return note("copy " + from, copies);
+        return note("copy " + from + " to " + to, copies);
     }
     bool existsInCurrentDirectory(std::string_view name) override {
         return note("exists " + std::string(name), registryFile);
@@ -45,15 +44,22 @@ struct FakePort : InstallPort, Case {
     void showMessage(std::string_view, std::string_view, MessageIcon icon) override {
         note(icon == MessageIcon::Information ? "box I" : "box C");
     }
-    std::string log, copiedTo;
+    std::string log;
 };
 
+// The file goes below the Program Files folder Windows names, else to the
+// fixed path.
 TEST(InstallSequence, EachStepAndItsOutcome) {
-    const std::string copy = "copy C:\\Setup\\Tavri.dll; ", fails = "box C; failed",
+    const std::string plugin = "\\Messenger Plus! 2\\Plugins\\Tavri.dll; ",
+                      copy = "copy C:\\Setup\\Tavri.dll to C:\\Program Files" + plugin,
+                      fails = "box C; failed",
                       upToRegedit = copy + "exists install.reg; run regedit /s install.reg; ";
     const Case cases[] = {
         {.expected = upToRegedit + "run regsvr32 /s T.dll; box I; installed"},
-        {.folder = "C:\\", .copies = false, .expected = "copy C:\\Tavri.dll; " + fails},
+        {.folder = "C:\\",
+         .programFiles = "D:\\Programme",
+         .copies = false,
+         .expected = "copy C:\\Tavri.dll to D:\\Programme" + plugin + fails},
         {.registryFile = false, .expected = copy + "exists install.reg; " + fails},
         {.textBoxReadable = false, .expected = upToRegedit + fails},
         {.regedit = {S::Exited, 1}, .expected = upToRegedit + fails},
@@ -67,28 +73,11 @@ TEST(InstallSequence, EachStepAndItsOutcome) {
     }
 }
 
-// The file goes below the Program Files folder Windows names, else to the
-// fixed path; the window's registration line names the same file: two blanks
-// after the tool's name, the path with forward slashes, in quotes.
-TEST(InstallSequence, DestinationFromWindows) {
-    const std::string plugin = "Messenger Plus! 2/Plugins/Tavri.dll";
-    const struct {
-        std::string programFiles, copiedTo, registration;
-    } rows[] = {
-        {"D:\\Programme", "D:\\Programme\\Messenger Plus! 2\\Plugins\\Tavri.dll",
-         "regsvr32  /s \"D:/Programme/" + plugin + "\""},
-        {"C:\\Program Files (x86)\\",
-         "C:\\Program Files (x86)\\Messenger Plus! 2\\Plugins\\Tavri.dll",
-         "regsvr32  /s \"C:/Program Files (x86)/" + plugin + "\""},
-        {"", "C:\\Program Files\\Messenger Plus! 2\\Plugins\\Tavri.dll",
-         "regsvr32  /s \"C:/Program Files/" + plugin + "\""},
-    };
-    for (const auto& row : rows) {
-        FakePort port({.programFiles = row.programFiles});
-        runInstall(port);
-        EXPECT_EQ(port.copiedTo, row.copiedTo) << row.programFiles;
-        EXPECT_EQ(registrationCommandLineFor(destinationFile(row.programFiles)), row.registration);
-    }
+// The window's registration line: two blanks after the tool's name, the path
+// with forward slashes, in quotes.
+TEST(InstallSequence, RegistrationLine) {
+    EXPECT_EQ(registrationCommandLineFor("D:\\Programme\\Plugins\\Tavri.dll"),
+              "regsvr32  /s \"D:/Programme/Plugins/Tavri.dll\"");
 }
 
 }  // namespace
