@@ -19,9 +19,7 @@ bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && upperCase(a) == upperCase(b);
 }
 
-bool isBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 }  // namespace
 
@@ -87,8 +85,6 @@ std::wstring Chat::expandTags(const std::wstring& line) {
     return out;
 }
 
-void Chat::show(const std::wstring& text) {
-    out_.line(raw_ ? text : renderFormatting(text));
-}
+void Chat::show(const std::wstring& text) { out_.line(raw_ ? text : renderFormatting(text)); }
 
 }  // namespace plughost

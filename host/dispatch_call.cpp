@@ -17,9 +17,7 @@ std::wstring CallFailure::text() const {
 
 BstrSlot::BstrSlot(const std::wstring& text)
     : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-BstrSlot::~BstrSlot() {
-    SysFreeString(value_);
-}
+BstrSlot::~BstrSlot() { SysFreeString(value_); }
 
 VARIANTARG BstrSlot::byRef() {
     VARIANTARG v;

@@ -49,8 +49,6 @@ private:
 
 }  // namespace
 
-IDispatch* createStubObject() {
-    return new (std::nothrow) StubObject();
-}
+IDispatch* createStubObject() { return new (std::nothrow) StubObject(); }
 
 }  // namespace plughost

@@ -30,9 +30,7 @@ int hexValue(char c) {
 
 }  // namespace
 
-std::string Request::path() const {
-    return target.substr(0, target.find('?'));
-}
+std::string Request::path() const { return target.substr(0, target.find('?')); }
 
 std::string Request::query() const {
     const auto q = target.find('?');

@@ -140,9 +140,7 @@ void Form1::createControls() {
     createControl(frame2, L"Static", kWelcome, SS_LEFT, 0, kLabel1Box, kLabel1, scale);
 }
 
-bool Form1::ownsWindow(HWND hwnd) const {
-    return hwnd_ && (hwnd == hwnd_ || IsChild(hwnd_, hwnd));
-}
+bool Form1::ownsWindow(HWND hwnd) const { return hwnd_ && (hwnd == hwnd_ || IsChild(hwnd_, hwnd)); }
 
 bool Form1::handleKeyboard(const MSG& msg) {
     if (!ownsWindow(msg.hwnd)) return false;

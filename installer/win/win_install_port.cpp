@@ -100,9 +100,7 @@ bool WinInstallPort::existsInCurrentDirectory(std::string_view fileName) {
     return isFile(toWide(fileName));
 }
 
-std::string WinInstallPort::registrationCommandLine() {
-    return toUtf8(windowText(commandBox_));
-}
+std::string WinInstallPort::registrationCommandLine() { return toUtf8(windowText(commandBox_)); }
 
 ProgramRun WinInstallPort::runAndWait(const std::string& commandLine, unsigned waitLimitMs) {
     std::wstring line = toWide(commandLine);  // CreateProcessW may write into it

@@ -36,9 +36,7 @@ std::string aboutText() {
 
 }  // namespace
 
-bool plugin::Initialize(std::int32_t, std::string_view) {
-    return true;
-}
+bool plugin::Initialize(std::int32_t, std::string_view) { return true; }
 
 bool plugin::GetPublishInfo(std::string& sPluginName, std::int32_t& nCommandCount,
                             std::int32_t& nTagCount) {

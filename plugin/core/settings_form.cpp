@@ -85,8 +85,6 @@ void SettingsForm::onCloseBox() {
     if (current_ == form) discard();
 }
 
-void SettingsForm::discard() {
-    current_.reset();
-}
+void SettingsForm::discard() { current_.reset(); }
 
 }  // namespace tavri

@@ -3,9 +3,7 @@
 namespace tavri {
 namespace {
 
-std::string label(std::string_view words) {
-    return "\x02" + std::string(words) + "\x0F ";
-}
+std::string label(std::string_view words) { return "\x02" + std::string(words) + "\x0F "; }
 
 }  // namespace
 

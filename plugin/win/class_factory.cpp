@@ -7,12 +7,8 @@
 
 namespace tavri::win {
 
-ClassFactory::ClassFactory() {
-    objectCreated();
-}
-ClassFactory::~ClassFactory() {
-    objectDestroyed();
-}
+ClassFactory::ClassFactory() { objectCreated(); }
+ClassFactory::~ClassFactory() { objectDestroyed(); }
 
 HRESULT ClassFactory::create(REFIID riid, void** object) {
     auto* factory = new (std::nothrow) ClassFactory();
@@ -33,9 +29,7 @@ HRESULT ClassFactory::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG ClassFactory::AddRef() {
-    return InterlockedIncrement(&refs_);
-}
+ULONG ClassFactory::AddRef() { return InterlockedIncrement(&refs_); }
 
 ULONG ClassFactory::Release() {
     const ULONG left = InterlockedDecrement(&refs_);

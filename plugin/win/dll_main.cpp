@@ -42,10 +42,6 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return S_OK;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    return registerServer();
-}
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return registerServer(); }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    return unregisterServer();
-}
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return unregisterServer(); }

@@ -12,12 +12,8 @@ LONG g_locks = 0;
 
 }  // namespace
 
-HMODULE thisModule() {
-    return g_module;
-}
-void setThisModule(HMODULE module) {
-    g_module = module;
-}
+HMODULE thisModule() { return g_module; }
+void setThisModule(HMODULE module) { g_module = module; }
 
 std::wstring thisModulePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -32,12 +28,8 @@ std::wstring thisModulePath() {
     }
 }
 
-void objectCreated() {
-    InterlockedIncrement(&g_objects);
-}
-void objectDestroyed() {
-    InterlockedDecrement(&g_objects);
-}
+void objectCreated() { InterlockedIncrement(&g_objects); }
+void objectDestroyed() { InterlockedDecrement(&g_objects); }
 void lockServer(bool lock) {
     if (lock)
         InterlockedIncrement(&g_locks);

@@ -42,13 +42,9 @@ T& outSlot(T* p) {
     return *p;
 }
 
-VARIANT_BOOL toVariantBool(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
+VARIANT_BOOL toVariantBool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
-void setEmpty(VARIANT* result) {
-    VariantInit(&outSlot(result));
-}
+void setEmpty(VARIANT* result) { VariantInit(&outSlot(result)); }
 
 void setValue(VARIANT* result, const Value& value) {
     VARIANT& out = outSlot(result);
@@ -113,9 +109,7 @@ HRESULT PluginObject::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG PluginObject::AddRef() {
-    return InterlockedIncrement(&refs_);
-}
+ULONG PluginObject::AddRef() { return InterlockedIncrement(&refs_); }
 
 ULONG PluginObject::Release() {
     const ULONG left = InterlockedDecrement(&refs_);
@@ -240,9 +234,7 @@ HRESULT PluginObject::reportValue(Value (tavri::plugin::*method)(), VARIANT* res
     });
 }
 
-HRESULT PluginObject::usage(VARIANT* result) {
-    return reportValue(&tavri::plugin::usage, result);
-}
+HRESULT PluginObject::usage(VARIANT* result) { return reportValue(&tavri::plugin::usage, result); }
 
 HRESULT PluginObject::plan_limit(VARIANT* result) {
     return reportValue(&tavri::plugin::plan_limit, result);

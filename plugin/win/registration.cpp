@@ -30,9 +30,7 @@ HRESULT setString(const std::wstring& keyPath, const wchar_t* name, const std::w
     return HRESULT_FROM_WIN32(rc);
 }
 
-bool isAbsent(LSTATUS rc) {
-    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND;
-}
+bool isAbsent(LSTATUS rc) { return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND; }
 
 // A key and everything below it, deepest first (RegDeleteKeyW takes only a
 // key without subkeys).

@@ -9,8 +9,6 @@
 
 namespace __gnu_cxx {
 
-void __verbose_terminate_handler() {
-    std::abort();
-}
+void __verbose_terminate_handler() { std::abort(); }
 
 }  // namespace __gnu_cxx

@@ -123,9 +123,7 @@ const PluginTypeInfo& pluginTypeInfo() {
     return *first;  // another thread loaded it meanwhile; ours goes
 }
 
-void releasePluginTypeInfo() {
-    delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel);
-}
+void releasePluginTypeInfo() { delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel); }
 
 bool reserveThreadContextSlot() {
     g_tls = TlsAlloc();

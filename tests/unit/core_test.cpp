@@ -113,12 +113,8 @@ struct World : SettingsStore,
     plugin plug{services};
 };
 
-FakeWindow::~FakeWindow() {
-    w.note("destroy");
-}
-void FakeWindow::close() {
-    w.note("close");
-}
+FakeWindow::~FakeWindow() { w.note("destroy"); }
+void FakeWindow::close() { w.note("close"); }
 void FakeWindow::showModal() {
     w.note("show " + name + "," + pass);
     if (Script user = std::exchange(w.user, nullptr))
@@ -129,12 +125,8 @@ void FakeWindow::showModal() {
 
 // The outcome of a call as one string: its value ("empty", 42, 'text') or
 // "error N" for an automation error.
-std::string str(std::int64_t n) {
-    return std::to_string(n);
-}
-std::string str(const std::string& s) {
-    return s;
-}
+std::string str(std::int64_t n) { return std::to_string(n); }
+std::string str(const std::string& s) { return s; }
 std::string str(const Value& v) {
     return v.isText() ? "'" + v.asText() + "'" : v.isEmpty() ? "empty" : v.toString();
 }
@@ -151,9 +143,7 @@ std::string outcome(Call&& call) {
 TEST(PureHelpers, TextAndArithmetic) {
     using namespace report;
     World w;  // for its number parser
-    const auto i = [](std::int32_t n) {
-        return Value::integer(n);
-    };
+    const auto i = [](std::int32_t n) { return Value::integer(n); };
     // clang-format off
 #define ROW(call, expected) {#call, outcome([&] { return call; }), expected}
     // clang-format on
@@ -200,9 +190,7 @@ TEST(Protocol, InitializePublicationsAbout) {
     EXPECT_EQ(all,
               "Tavri 2 1; n v h, n v; Settings xtavrisett h, Show Stats (!XTAVRI); "
               "About xtavriabout h, n v; n v h, n v");
-    w.onBox = [&] {
-        w.note("result " + result);
-    };
+    w.onBox = [&] { w.note("result " + result); };
     EXPECT_TRUE(w.plug.ParseCommand("/XtAvRiAbOuT", result) && result.empty()) << result;
     // Two lines of credits, the first with the maker's site.
     const std::regex credits(
@@ -270,9 +258,7 @@ TEST(SettingsForm, ShowingAgain) {
             return std::string("done");
         });
     };
-    w.user = [](FakeWindow&) {
-        throw AutomationError(7, "Out of memory");
-    };
+    w.user = [](FakeWindow&) { throw AutomationError(7, "Out of memory"); };
     w.note(show());
     w.user = [&](FakeWindow& f) {
         w.note(show());
@@ -318,9 +304,7 @@ std::string report(const std::string& name, int used, int limit) {
            "MB\n";
 }
 std::string stats(std::string name, std::string used, std::string limit, std::string left) {
-    const auto label = [](const char* words) {
-        return "\x02" + std::string(words) + "\x0F ";
-    };
+    const auto label = [](const char* words) { return "\x02" + std::string(words) + "\x0F "; };
     return label("Plan Name:") + name + "\r\n" + label("Amount Used:") + used + "MB\r\n" +
            label("Plan Limit:") + limit + "MB\r\n" + label("Amount Left:") + left + " MB";
 }

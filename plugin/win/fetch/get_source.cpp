@@ -356,8 +356,6 @@ std::string GetSource(const std::string& url, unsigned long boundMs) {
     return std::move(job->body);
 }
 
-long liveFetchWorkers() {
-    return InterlockedCompareExchange(&g_workers, 0, 0);
-}
+long liveFetchWorkers() { return InterlockedCompareExchange(&g_workers, 0, 0); }
 
 }  // namespace tavri::win

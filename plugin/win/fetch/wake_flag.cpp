@@ -33,9 +33,7 @@ WakeFlag::WakeFlag(Kind kind) {
     }
 }
 
-WakeFlag::~WakeFlag() {
-    DeleteCriticalSection(&lock_);
-}
+WakeFlag::~WakeFlag() { DeleteCriticalSection(&lock_); }
 
 void WakeFlag::raise() {
     if (!sleep_) {

@@ -290,12 +290,8 @@ std::unique_ptr<SettingsWindow> FrmsettFactory::create(SettingsWindowEvents& eve
     return std::make_unique<FrmsettWindow>(events);
 }
 
-long liveSettingsWindows() {
-    return frmsett_class::live();
-}
+long liveSettingsWindows() { return frmsett_class::live(); }
 
-void leaveSettingsWindow() {
-    frmsett_class::leave();
-}
+void leaveSettingsWindow() { frmsett_class::leave(); }
 
 }  // namespace tavri::win

@@ -55,12 +55,8 @@ void release() {
     if (InterlockedDecrement(&g_live) == 0) UnregisterClassW(kFrmsettClassName, module);
 }
 
-void leave() {
-    InterlockedDecrement(&g_live);
-}
+void leave() { InterlockedDecrement(&g_live); }
 
-long live() {
-    return InterlockedCompareExchange(&g_live, 0, 0);
-}
+long live() { return InterlockedCompareExchange(&g_live, 0, 0); }
 
 }  // namespace tavri::win::frmsett_class

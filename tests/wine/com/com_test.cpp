@@ -71,9 +71,7 @@ TEST(Factory, UnloadRulesInterfacesAndAggregation) {
     // When the DLL may go: nothing held; a factory; a lock left; unlocked; an
     // object of a thread that has ended; that object gone too.
     std::string unload;
-    const auto note = [&] {
-        unload += canUnloadNow() == S_OK ? "yes " : "no ";
-    };
+    const auto note = [&] { unload += canUnloadNow() == S_OK ? "yes " : "no "; };
     ComPtr<IClassFactory> factory;
     ComPtr<IUnknown> kept;
     note();

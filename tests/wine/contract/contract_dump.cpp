@@ -18,12 +18,8 @@ using tavri::win::ComPtr;
 
 namespace {
 
-void line(const std::wstring& text) {
-    std::printf("%s\n", narrow(text).c_str());
-}
-std::wstring number(long n) {
-    return std::to_wstring(n);
-}
+void line(const std::wstring& text) { std::printf("%s\n", narrow(text).c_str()); }
+std::wstring number(long n) { return std::to_wstring(n); }
 std::wstring guid(const GUID& g) {
     wchar_t text[40];
     StringFromGUID2(g, text, 40);
@@ -278,9 +274,7 @@ void versionBlock(const std::wstring& file) {
     const auto walk = [&](auto& self, const BYTE* node, const std::wstring& path) -> void {
         const auto* header = reinterpret_cast<const WORD*>(node);
         const auto* key = reinterpret_cast<const wchar_t*>(node + 6);
-        const auto align = [&](const BYTE* p) {
-            return node + ((p - node + 3) & ~3);
-        };
+        const auto align = [&](const BYTE* p) { return node + ((p - node + 3) & ~3); };
         const BYTE* value = align(reinterpret_cast<const BYTE*>(key + wcslen(key) + 1));
         const WORD length = header[1], type = header[2];  // type 1: text, 0: binary
         std::wstring text = label + path + L"\\" + key;

@@ -313,9 +313,7 @@ TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             Probe probe;
             probe.object = createPlugin().detach();
-            const auto letGo = [&] {
-                PostMessageW(probe.hwnd, WM_APP, 2, 0);
-            };
+            const auto letGo = [&] { PostMessageW(probe.hwnd, WM_APP, 2, 0); };
             if (!prompt) letGo();
             withUser([&] { r = call(probe.object, prompt ? L"plan_limit" : L"usage"); },
                      [&] {

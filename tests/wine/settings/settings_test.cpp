@@ -118,9 +118,7 @@ TEST(SettingsWindow, ModalLoop) {
     const std::string stored = "Zo\xC3\xAB \xE5\x90\x8D \xF0\x9F\x98\x80 " + std::string(300, 'x');
     Form form;
     form.window->setAccountName(stored);
-    form.saveAction = [] {
-        throw tavri::AutomationError(70, "Permission denied");
-    };
+    form.saveAction = [] { throw tavri::AutomationError(70, "Permission denied"); };
     form.siteAction = [&] {
         EXPECT_THROW(form.window->showModal(), tavri::AutomationError) << "shown twice";
     };

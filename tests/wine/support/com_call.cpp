@@ -30,18 +30,10 @@ VARIANT arg(long n) {
 VARIANT arg(const std::wstring& text) {
     return variant(VT_BSTR, SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
-VARIANT arg(IDispatch* object) {
-    return variant(VT_DISPATCH, object);
-}
-VARIANT ref(BSTR* slot) {
-    return variant(VT_BYREF | VT_BSTR, slot);
-}
-VARIANT ref(long* slot) {
-    return variant(VT_BYREF | VT_I4, slot);
-}
-VARIANT ref(VARIANT* slot) {
-    return variant(VT_BYREF | VT_VARIANT, slot);
-}
+VARIANT arg(IDispatch* object) { return variant(VT_DISPATCH, object); }
+VARIANT ref(BSTR* slot) { return variant(VT_BYREF | VT_BSTR, slot); }
+VARIANT ref(long* slot) { return variant(VT_BYREF | VT_I4, slot); }
+VARIANT ref(VARIANT* slot) { return variant(VT_BYREF | VT_VARIANT, slot); }
 
 CallResult call(IDispatch* object, const wchar_t* method, std::vector<VARIANT> args, bool byName) {
     CallResult r;

@@ -26,9 +26,7 @@ Process::Process(const std::wstring& commandLine, const std::wstring& currentDir
     pid_ = pi.dwProcessId;
 }
 
-Process::~Process() {
-    wait(0);
-}
+Process::~Process() { wait(0); }
 
 int Process::wait(DWORD timeoutMs) {
     DWORD code = 0;
@@ -108,9 +106,7 @@ void storeCredentials(const std::string& user, const std::string& password) {
                         value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-void clearStoredSettings() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str());
-}
+void clearStoredSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettings.c_str()); }
 
 tavri::win::ComPtr<IDispatch> createPlugin() {
     CLSID clsid{};

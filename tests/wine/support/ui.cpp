@@ -149,9 +149,7 @@ MessageBoxView dismissMessageBox(WindowQuery query, DWORD timeoutMs) {
     return view;
 }
 
-void clickButton(HWND button) {
-    PostMessageW(button, BM_CLICK, 0, 0);
-}
+void clickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void setText(HWND edit, const std::wstring& text) {
     DWORD_PTR ignored = 0;
