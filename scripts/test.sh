@@ -4,7 +4,7 @@
 # installs what is missing and builds everything (scripts/build.sh); checks
 # the format of all C++ (scripts/format.sh); runs ctest over the native unit
 # tests, the fuzzer, the import check and the Windows binaries under Wine;
-# and holds the tests to their budget of lines (scripts/loc.sh --check).
+# and prints the lines of code and of tests (scripts/loc.sh).
 # Each check runs even when an earlier one failed; the exit status is 1 if
 # any of them failed. Everything the Wine tests start is stopped by them.
 set -euo pipefail
