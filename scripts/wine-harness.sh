@@ -162,12 +162,16 @@ tavri_wine_start() {
   _tavri_wine_runs || runs=$?
   [ "$runs" -ne 1 ] || exit "$TAVRI_WINE_UNAVAILABLE"
   [ "$runs" -eq 0 ] || exit 1
+  # Run by a script that has started Wine in this prefix already (the release
+  # test runs the demo): its Wine and display serve, and it stops them.
+  [ "${TAVRI_WINE_STARTED:-}" = "$WINEPREFIX" ] && [ -n "${DISPLAY:-}" ] && return 0
   tavri_on_exit _tavri_wine_stop
   trap 'exit 130' INT TERM
   _tavri_lock_prefix || return 1
   _tavri_make_prefix
   _tavri_start_xvfb
   _tavri_trust_test_ca || { echo "harness: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
+  export TAVRI_WINE_STARTED=$WINEPREFIX
 }
 
 # Safe under `set -e`: what already ended is no error.

@@ -95,6 +95,8 @@ release=$WINEPREFIX/drive_c/users/Public/Downloads/Tavri-1.00
 (cd "$release" && wine "$regedit" /s uninstall.reg) || fail "regedit /s uninstall.reg failed"
 left=$(in_each_view query)
 [ -z "$left" ] || fail "left after the removal: $(tr '\n' ';' <<<"$left")"
+listed=$(wine "$TAVRI_BIN/plughost.exe" --list 2>&1)
+[[ ${listed,,} != *tavri* ]] || fail "the host still lists Tavri: $listed"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "install_remove: installed in $folder, used and removed completely"

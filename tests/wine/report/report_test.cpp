@@ -112,8 +112,8 @@ ProbedFetch probedFetch(const std::string& url, DWORD boundMs) {
     Probe probe;
     std::atomic<bool> done{false};
     Background sender([&] {
-        for (DWORD_PTR answer, start; !done; Sleep(5)) {
-            start = GetTickCount();
+        for (DWORD_PTR answer; !done; Sleep(5)) {
+            const DWORD start = GetTickCount();
             SendMessageTimeoutW(probe.hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
             f.longestWait = std::max(f.longestWait, GetTickCount() - start);
         }
