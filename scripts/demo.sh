@@ -22,9 +22,14 @@ log=build/demo-build.log
 quietly() { "$@" >>"$log" 2>&1 || { tail -40 "$log"; exit 1; }; }
 scripts/install-prereqs.sh --demo
 # Only what the demo runs; scripts/test.sh builds the rest.
-quietly cmake --preset win32
-quietly cmake --build --preset win32 --target Tavri Install plughost uidrive trustca
-quietly cpack --config build/win32/CPackConfig.cmake
+# Where no 32-bit program runs, the harness runs the 64-bit build instead.
+presets=(win32)
+/usr/lib/wine/wine --version >/dev/null 2>&1 || presets+=(win64)
+for preset in "${presets[@]}"; do
+  quietly cmake --preset "$preset"
+  quietly cmake --build --preset "$preset" --target Tavri Install plughost uidrive trustca
+  quietly cpack --config "build/$preset/CPackConfig.cmake"
+done
 quietly cmake --preset native
 quietly cmake --build --preset native --target reportserver
 
@@ -44,7 +49,7 @@ echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 
 step "Installing the plug-in with Install.exe"
 # A fresh start: no earlier registration or stored credentials.
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
-demo/install_release.sh "$TAVRI_BUILD/win32/Tavri-1.00.zip"
+demo/install_release.sh "$(dirname "$TAVRI_BIN")/Tavri-1.00.zip"
 
 host=$TAVRI_BIN/plughost.exe
 uidrive=$TAVRI_BIN/uidrive.exe

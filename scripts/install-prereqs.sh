@@ -8,11 +8,12 @@ set -euo pipefail
 demo_packages=(
   cmake ninja-build g++ make libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-tools libwine-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32  # where no 32-bit program runs
   wine wine32:i386 wine64 xvfb
   libssl-dev openssl zip unzip
-  clang-format           # the one format of all C++ (scripts/format.sh)
 )
 test_packages=(
+  clang-format           # the one format of all C++ (scripts/format.sh)
   locales                # a double-byte code page for the fetch tests
   clang libclang-rt-14-dev  # libFuzzer with ASan and UBSan
 )

@@ -26,6 +26,23 @@ TAVRI_ROOT=${TAVRI_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 source "$TAVRI_ROOT/scripts/on-exit.sh"
 TAVRI_BUILD=${TAVRI_BUILD:-$TAVRI_ROOT/build}
 TAVRI_BIN=${TAVRI_BIN:-$TAVRI_BUILD/win32/bin}
+TAVRI_WINE32=${TAVRI_WINE32:-/usr/lib/wine/wine}
+TAVRI_WINE64=${TAVRI_WINE64:-/usr/lib/wine/wine64}
+
+# Wine runs a 32-bit Windows program in a 32-bit Linux process, which a kernel
+# without 32-bit support (booted with ia32_emulation=off) cannot start. There,
+# when Wine's 64-bit loader runs and the 64-bit build of the same sources is
+# there (build/win64, scripts/build.sh makes it), everything runs that build
+# in the 64-bit prefix (TAVRI_WINDOWS_64BIT_BUILD=1): it proves the code, not
+# the 32-bit binaries that ship. A run that asks for the 64-bit prefix itself
+# (TAVRI_WINDOWS_ARCH=win64) is about 32-bit programs on 64-bit Windows, and
+# needs the 32-bit loader all the same.
+if [ -z "${TAVRI_WINDOWS_ARCH:-}${TAVRI_WINEPREFIX:-}" ] && [ -d "$TAVRI_BUILD/win64/bin" ] &&
+   ! "$TAVRI_WINE32" --version >/dev/null 2>&1 && "$TAVRI_WINE64" --version >/dev/null 2>&1; then
+  export TAVRI_WINDOWS_64BIT_BUILD=1 TAVRI_WINDOWS_ARCH=win64
+  TAVRI_BIN=${TAVRI_BIN/#$TAVRI_BUILD\/win32\//$TAVRI_BUILD/win64/}
+fi
+export TAVRI_BIN
 
 # TAVRI_WINDOWS_ARCH=win64: a 64-bit prefix, where the 32-bit programs run as
 # they do on 64-bit Windows (WoW64: the x86 Program Files folder, the 32-bit
@@ -51,7 +68,6 @@ _tavri_xvfb_pid=
 # whenever it is installed, which cannot make or run a 64-bit prefix. For one,
 # commands of those names that start the 64-bit loader (package wine64) come
 # first in PATH; it hands 32-bit programs to the 32-bit loader beside it.
-TAVRI_WINE64=${TAVRI_WINE64:-/usr/lib/wine/wine64}
 if [ "$WINEARCH" = win64 ]; then
   _tavri_wine64_bin=$TAVRI_BUILD/wine64-bin
   mkdir -p "$_tavri_wine64_bin"
@@ -83,7 +99,10 @@ _tavri_make_prefix() {
       DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
       DISPLAY= wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
       # The Windows version the prefix reports (TAVRI_WINDOWS_VERSION, e.g. winxp).
-      [ -z "${TAVRI_WINDOWS_VERSION:-}" ] || DISPLAY= wine winecfg -v "$TAVRI_WINDOWS_VERSION" >/dev/null 2>&1
+      # (64-bit Windows XP is winxp64 to Wine.)
+      local version=${TAVRI_WINDOWS_VERSION:-}
+      [ "$WINEARCH$version" != win64winxp ] || version=winxp64
+      [ -z "$version" ] || DISPLAY= wine winecfg -v "$version" >/dev/null 2>&1
       # The host's plug-in folder exists, as on a machine with the host installed.
       mkdir -p "$(tavri_host_plugin_folder)"
       wineserver -w
@@ -135,25 +154,23 @@ _tavri_lock_prefix() {
   export TAVRI_WINE_LOCKED=1
 }
 
-# Wine runs a 32-bit Windows program in a 32-bit Linux process. A kernel built
-# or booted without 32-bit support (ia32_emulation=off) cannot start one, and
-# no package mends that: the run ends with status 77, which ctest counts as
-# skipped, not passed.
-# A 64-bit prefix also needs the 64-bit loader: without it the run fails.
+# A run that needs 32-bit programs where none can start (no 64-bit build to
+# run instead, or a run about 32-bit programs themselves) ends with status
+# 77, which ctest counts as skipped, not passed. A 64-bit prefix also needs
+# the 64-bit loader: without it the run fails.
 TAVRI_WINE_UNAVAILABLE=77
 _tavri_wine_runs() {
+  [ -n "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] && return 0
   if [ "$WINEARCH" = win64 ] && ! "$TAVRI_WINE64" --version >/dev/null 2>&1; then
     echo "harness: a 64-bit prefix needs Wine's 64-bit loader $TAVRI_WINE64" \
       "(package wine64: scripts/install-prereqs.sh)" >&2
     return 2
   fi
   # In a 64-bit prefix `wine` is the 64-bit loader; the 32-bit one is beside it.
-  local loader=wine
-  [ "$WINEARCH" = win64 ] && loader=${TAVRI_WINE64%64}
-  "$loader" --version >/dev/null 2>&1 && return 0
+  "$TAVRI_WINE32" --version >/dev/null 2>&1 && return 0
   echo "harness: this machine cannot start Wine's 32-bit programs" \
-    "($("$loader" --version 2>&1 | tail -1))." >&2
-  echo "harness: is the kernel's 32-bit emulation off (dmesg: \"32-bit emulation disabled\")? Nothing under Wine can run here." >&2
+    "($("$TAVRI_WINE32" --version 2>&1 | tail -1)); is the kernel's 32-bit emulation off" \
+    "(dmesg: \"32-bit emulation disabled\")? This run needs them." >&2
   return 1
 }
 
@@ -172,6 +189,9 @@ tavri_wine_start() {
   _tavri_start_xvfb
   _tavri_trust_test_ca || { echo "harness: the test CA could not be trusted in $WINEPREFIX" >&2; return 1; }
   export TAVRI_WINE_STARTED=$WINEPREFIX
+  [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] ||
+    echo "harness: no 32-bit program runs on this machine: the 64-bit build of the same" \
+      "sources runs instead ($TAVRI_BIN, in $WINEPREFIX)" >&2
 }
 
 # Safe under `set -e`: what already ended is no error.
@@ -233,7 +253,7 @@ tavri_reg_value() {
 # the x86 one in a 64-bit prefix, read in the 64-bit view where both are.
 tavri_program_files() {
   local name=ProgramFilesDir
-  [ "$WINEARCH" = win64 ] && name='ProgramFilesDir (x86)'
+  [ "$WINEARCH" = win64 ] && [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] && name='ProgramFilesDir (x86)'
   tavri_reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v "$name"
 }
 

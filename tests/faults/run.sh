@@ -20,11 +20,11 @@ git -C "$root" worktree add -q --detach "$tree" HEAD || exit 2
 trap 'git -C "$root" worktree remove --force "$tree"' EXIT
 # The portable parts need only the native build.
 build() {
-  (cd "$tree" && cmake --preset native && cmake --build --preset native &&
-    case ${1:-} in
-      plugin/core/* | installer/core/* | tests/unit/*) ;;
-      *) cmake --preset win32 && cmake --build --preset win32 ;;
-    esac) >"$tree/build.log" 2>&1
+  (cd "$tree" && case ${1:-} in
+    plugin/core/* | installer/core/* | tests/unit/*)
+      cmake --preset native && cmake --build --preset native ;;
+    *) scripts/build.sh ;;
+  esac) >"$tree/build.log" 2>&1
 }
 build || { echo "faults: the unchanged tree does not build: $tree/build.log" >&2; exit 2; }
 

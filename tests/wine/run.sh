@@ -33,6 +33,8 @@ case ${1:-} in
   *) usage ;;
 esac
 source "$here/../../scripts/wine-harness.sh"
+# The 64-bit build of the same program, where that is what runs.
+[ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] || set -- "${1/#$TAVRI_BUILD\/win32\//$TAVRI_BUILD/win64/}" "${@:2}"
 
 tavri_wine_start || exit 1
 work=$(mktemp -d /tmp/tavri-wine.XXXXXX)
