@@ -42,6 +42,20 @@ std::string installState() {
                                                          : bytes) +
            " listed=" + (listed ? "yes" : "no") + " registered=" + (registered ? "yes" : "no");
 }
+BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    return TRUE;
+}
+
+// The first descendant of parent of this class with this text.
+HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text) {
+    std::vector<HWND> all;
+    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND c : all)
+        if ((!cls || className(c) == cls) && (!text || windowText(c) == text)) return c;
+    return nullptr;
+}
+
 const std::string kNothing = "file=none listed=no registered=no";
 const std::string kInstalled = "file=build listed=yes registered=yes";
 

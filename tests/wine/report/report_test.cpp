@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <deque>
+#include <fstream>
+#include <sstream>
 
 #include "frmsett.h"
 #include "get_source.h"
@@ -21,6 +24,50 @@ using tavri::win::kFetchBoundMs;
 using namespace wintest;
 
 namespace {
+
+// The run's report server (run.sh): the URL of a report for an account (user
+// and password inserted as given) on one of its ports ("https", the port the
+// build points at; "http", "untrusted", "silent").
+std::string reportUrl(const std::string& user, const std::string& password = "pw",
+                      const char* port = "https", const char* scheme = "https") {
+    std::string variable = "TAVRI_";
+    for (const char* c = port; *c; ++c)
+        variable += static_cast<char>(std::toupper(*c));
+    const char* number = std::getenv((variable + "_PORT").c_str());
+    return std::string(scheme) + "://localhost:" +
+           (std::string(port) == "https" ? "47443"
+            : number                     ? number
+                                         : "0") +
+           "/mydatamonitor/usage.txt?username=" + user + "&password=" + password;
+}
+
+// The requests that reached the server for a user, in arrival order. The log
+// has tab-separated fields with every unsafe byte %XX-escaped: time, method,
+// path, user, password, agent, scheme.
+struct LoggedRequest {
+    std::string method, path, user, password, agent, scheme;
+};
+std::vector<LoggedRequest> requestsOf(const std::string& user) {
+    std::vector<LoggedRequest> found;
+    const char* path = std::getenv("TAVRI_SERVER_LOG");
+    std::ifstream log(path ? path : "");
+    for (std::string line; std::getline(log, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) {
+            std::string& decoded = f.emplace_back();
+            for (std::size_t i = 0; i < field.size(); ++i) {
+                const bool escaped = field[i] == '%' && i + 2 < field.size();
+                decoded += escaped
+                               ? static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16))
+                               : field[i];
+                if (escaped) i += 2;
+            }
+        }
+        if (f.size() == 7 && f[3] == user) found.push_back({f[1], f[2], f[3], f[4], f[5], f[6]});
+    }
+    return found;
+}
 
 std::string repeated(const std::string& piece, int times) {
     std::string out;

@@ -1,10 +1,6 @@
 // Processes, text, the registry and the run's report server.
 #include "wintest.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 namespace wintest {
 namespace {
 
@@ -114,43 +110,6 @@ tavri::win::ComPtr<IDispatch> createPlugin() {
     if (SUCCEEDED(CLSIDFromProgID(L"TavriPlugin.plugin", &clsid)))
         CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid());
     return object;
-}
-
-std::string reportUrl(const std::string& user, const std::string& password, const char* port,
-                      const char* scheme) {
-    std::string variable = "TAVRI_";
-    for (const char* c = port; *c; ++c)
-        variable += static_cast<char>(std::toupper(*c));
-    const char* number = std::getenv((variable + "_PORT").c_str());
-    return std::string(scheme) + "://localhost:" +
-           (std::string(port) == "https" ? "47443"
-            : number                     ? number
-                                         : "0") +
-           "/mydatamonitor/usage.txt?username=" + user + "&password=" + password;
-}
-
-// The log has tab-separated fields with every unsafe byte %XX-escaped:
-// time, method, path, user, password, agent, scheme.
-std::vector<LoggedRequest> requestsOf(const std::string& user) {
-    std::vector<LoggedRequest> found;
-    const char* path = std::getenv("TAVRI_SERVER_LOG");
-    std::ifstream log(path ? path : "");
-    for (std::string line; std::getline(log, line);) {
-        std::vector<std::string> f;
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, '\t');) {
-            std::string& decoded = f.emplace_back();
-            for (std::size_t i = 0; i < field.size(); ++i) {
-                const bool escaped = field[i] == '%' && i + 2 < field.size();
-                decoded += escaped
-                               ? static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16))
-                               : field[i];
-                if (escaped) i += 2;
-            }
-        }
-        if (f.size() == 7 && f[3] == user) found.push_back({f[1], f[2], f[3], f[4], f[5], f[6]});
-    }
-    return found;
 }
 
 }  // namespace wintest

@@ -14,12 +14,6 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
     return TRUE;
 }
 
-std::vector<HWND> descendants(HWND parent) {
-    std::vector<HWND> all;
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&all));
-    return all;
-}
-
 // The icon a message box shows, told by its colours (a handle means nothing
 // in another process): mostly red for an error, yellow for a warning, blue
 // for information.
@@ -113,12 +107,6 @@ std::vector<HWND> children(HWND parent) {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         result.push_back(c);
     return result;
-}
-
-HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text) {
-    for (HWND c : descendants(parent))
-        if ((!cls || className(c) == cls) && (!text || windowText(c) == text)) return c;
-    return nullptr;
 }
 
 HWND focusOfThread(DWORD threadId) {

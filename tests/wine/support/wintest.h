@@ -36,7 +36,6 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 std::wstring windowText(HWND hwnd);
 std::wstring className(HWND hwnd);
 std::vector<HWND> children(HWND parent);  // direct children in Z (tab) order
-HWND findChild(HWND parent, const wchar_t* className, const wchar_t* text);  // any descendant
 HWND focusOfThread(DWORD threadId);
 
 struct MessageBoxView {
@@ -147,16 +146,5 @@ private:
     BSTR b_;
 };
 std::wstring hex(HRESULT hr);
-
-// The run's report server: the URL of a report for an account (user and
-// password inserted as given) on one of its ports ("https", the port the
-// build points at; "http", "untrusted", "silent"), and the
-// requests that reached it for a user (decoded), in arrival order.
-std::string reportUrl(const std::string& user, const std::string& password = "pw",
-                      const char* port = "https", const char* scheme = "https");
-struct LoggedRequest {
-    std::string method, path, user, password, agent, scheme;
-};
-std::vector<LoggedRequest> requestsOf(const std::string& user);
 
 }  // namespace wintest
