@@ -9,8 +9,11 @@
 # any of them failed. Everything the Wine tests start is stopped by them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage() { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; }
 case "${1:-}" in
-  -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) usage; exit 0 ;;
+  "" | -*) ;;
+  *) usage >&2; exit 2 ;;
 esac
 scripts/build.sh
 status=0
