@@ -32,6 +32,7 @@ case ${1:-} in
   *.exe | *.sh) [ -f "$1" ] || { echo "run.sh: $1 does not exist" >&2; exit 2; } ;;
   *) usage ;;
 esac
+set -- "$(realpath "$1")" "${@:2}"
 source "$here/../../scripts/wine-harness.sh"
 # The 64-bit build of the same program, where that is what runs.
 [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] || set -- "${1/#$TAVRI_BUILD\/win32\//$TAVRI_BUILD/win64/}" "${@:2}"
