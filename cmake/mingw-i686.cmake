@@ -1,15 +1,4 @@
-# Cross toolchain: 32-bit Windows binaries with mingw-w64. The posix thread
-# model's compilers, because the GoogleTest programs need std::mutex; the
-# shipped programs are built by the win32 thread model's compilers instead
-# (see cmake/win32-thread-model.sh), so they carry no threading runtime.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: the 32-bit Windows binaries that ship, with mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-find_program(TAVRI_WIDL ${TOOLCHAIN_PREFIX}-widl REQUIRED)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

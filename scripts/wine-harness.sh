@@ -6,9 +6,9 @@
 #                        Windows XP), makes the test certificates
 #                        (build/certs) and trusts their CA in the prefix,
 #                        starts Xvfb on a free display with Wine's virtual
-#                        desktop for all windows. Ends the script with status
-#                        77 (ctest: skipped) on a machine that cannot start
-#                        Wine's 32-bit programs.
+#                        desktop for all windows. Where no 32-bit program
+#                        runs, it runs the 64-bit build instead (below), or
+#                        ends the script with status 77 (ctest: skipped).
 #   tavri_track PID      stop PID too when the script ends
 #   tavri_keep_stored_settings WORK
 #                        saves the plug-in's stored settings now; puts them
@@ -72,6 +72,7 @@ if [ "$WINEARCH" = win64 ]; then
   _tavri_wine64_bin=$TAVRI_BUILD/wine64-bin
   mkdir -p "$_tavri_wine64_bin"
   for _tavri_tool in wine wineboot winecfg winepath; do
+    [ -x "$_tavri_wine64_bin/$_tavri_tool" ] && continue
     _tavri_program=
     [ "$_tavri_tool" = wine ] || _tavri_program="$_tavri_tool.exe "
     printf '#!/bin/sh\nexec "%s" %s"$@"\n' "$TAVRI_WINE64" "$_tavri_program" \
@@ -249,8 +250,9 @@ tavri_reg_value() {
   wine reg query "$@" 2>/dev/null | awk -F'REG_SZ' 'NF > 1 { gsub(/^[ \t]+|\r/, "", $2); print $2 }'
 }
 
-# The Program Files folder the prefix gives a 32-bit program (a Windows path):
-# the x86 one in a 64-bit prefix, read in the 64-bit view where both are.
+# The Program Files folder the prefix gives the programs under test (a Windows
+# path): for 32-bit ones in a 64-bit prefix the x86 one, read in the 64-bit
+# view where both are.
 tavri_program_files() {
   local name=ProgramFilesDir
   [ "$WINEARCH" = win64 ] && [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] && name='ProgramFilesDir (x86)'
