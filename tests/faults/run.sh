@@ -31,7 +31,9 @@ build || { echo "faults: the unchanged tree does not build: $tree/build.log" >&2
 status=0
 # ID<TAB>FILE<TAB>TESTS (a ctest -R expression)<TAB>FIND<TAB>REPLACE<TAB>WHAT;
 # FIND and REPLACE take \n and \t.
-while IFS=$'\t' read -r id file tests find replace what; do
+# A tab is blank to `read`, so two in a row would merge: split on \x1f instead.
+while IFS= read -r row; do
+  IFS=$'\x1f' read -r id file tests find replace what <<<"${row//$'\t'/$'\x1f'}"
   [[ -z $id || $id == \#* ]] && continue
   [ $# -eq 0 ] || [[ " $* " == *" $id "* ]] || continue
   if ! FIND=$find REPLACE=$replace perl -0777 -i -ne '
