@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing (scripts/install-prereqs.sh), then builds the
-# Windows binaries (build/win32/bin) and the native tree (unit tests, fuzzer,
+# Windows binaries (build/win32/bin) and the native tree (unit tests,
 # report server stand-in, the ctest registry) in build/.
 #   scripts/build.sh
 set -euo pipefail

@@ -2,7 +2,7 @@
 # Installs what Tavri needs, from Debian packages by name. Idempotent: runs
 # apt-get only for what is missing.
 #   install-prereqs.sh           everything: build, demo and the whole test suite
-#   install-prereqs.sh --demo    only what the demo needs (no fuzzer toolchain)
+#   install-prereqs.sh --demo    only what the demo needs (no format checker, no locales)
 set -euo pipefail
 
 demo_packages=(
@@ -15,7 +15,6 @@ demo_packages=(
 test_packages=(
   clang-format           # the one format of all C++ (scripts/format.sh)
   locales                # a double-byte code page for the fetch tests
-  clang libclang-rt-14-dev  # libFuzzer with ASan and UBSan
 )
 
 packages=("${demo_packages[@]}")
