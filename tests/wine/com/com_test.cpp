@@ -1,13 +1,13 @@
-// Tavri.dll as COM sees it: registration, the class factory, dispatch by name
-// with typed and VARIANT by-reference callers, and the adapters behind the
-// core's ports on the real platform. The exact identifiers are checked by the
-// contract table (tests/wine/contract), not here.
+// Tavri.dll as COM sees it: the class factory, dispatch by name with typed
+// and VARIANT by-reference callers, errors, and the adapters behind the
+// core's ports on the real platform. The exact identifiers, and what
+// registering and unregistering write, are the contract table's
+// (tests/wine/contract).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <deque>
 #include <functional>
-#include <map>
 
 #include "automation_error.h"
 #include "frmsett.h"
@@ -22,43 +22,9 @@ using tavri::win::ComPtr;
 
 namespace {
 
-TEST(Registration, UnregisterRemovesExactlyWhatRegisterWrote) {
-    const std::wstring dll = L" \"" + besideMe(L"Tavri.dll") + L"\"";
-    std::map<std::wstring, std::wstring> before, after;
-    ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
-    registryTree(HKEY_CLASSES_ROOT, L"", before);
-    ASSERT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
-    // Another version of the type library, registered by someone else, stays.
-    const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
-    const std::wstring library =
-        L"TypeLib\\" + readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib", nullptr);
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, (library + L"\\9.9").c_str(), nullptr, REG_SZ, L"another",
-                    16);
-    ASSERT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0);
-    EXPECT_EQ(readString(HKEY_CLASSES_ROOT, library + L"\\9.9", nullptr), L"another");
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, library.c_str());
-    registryTree(HKEY_CLASSES_ROOT, L"", after);
-    EXPECT_TRUE(after == before)
-        << "unregistering did not take away exactly what registering wrote";
-    EXPECT_EQ(runProcess(L"regsvr32 /s /u" + dll), 0) << "unregistering twice";
-    EXPECT_EQ(runProcess(L"regsvr32 /s" + dll), 0);
-}
-
 // The entry points called directly. The counts they answer from are global to
-// the process, so this test runs in a process of its own.
+// the process: ctest runs this test in a process of its own (wine_com_factory).
 TEST(Factory, UnloadRulesInterfacesAndAggregation) {
-    if (!GetEnvironmentVariableW(L"TAVRI_FACTORY_CHILD", nullptr, 0)) {
-        SetEnvironmentVariableW(L"TAVRI_FACTORY_CHILD", L"1");
-        // This very test, by its own name, so that a rename cannot leave the
-        // child running nothing.
-        const auto* self = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string name = std::string(self->test_suite_name()) + "." + self->name();
-        Process child(L"\"" + besideMe(L"com_test.exe") + L"\" --gtest_filter=" +
-                      std::wstring(name.begin(), name.end()));
-        SetEnvironmentVariableW(L"TAVRI_FACTORY_CHILD", nullptr);
-        EXPECT_EQ(child.wait(60000), 0) << "the factory test failed in its own process (above)";
-        return;
-    }
     HMODULE dll = LoadLibraryW(besideMe(L"Tavri.dll").c_str());
     ASSERT_TRUE(dll);
     const auto getClassObject =

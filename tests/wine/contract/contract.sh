@@ -11,7 +11,8 @@ wine "$TAVRI_BIN/contract_dump.exe" | tr -d '\r' >"$out" || exit 1
 # The 64-bit build registers its type library for win64, in both registry
 # views; everything else it shows is the 32-bit build's.
 [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] ||
-  sed -i '/^registry Wow6432Node\\/d; s/^\(registry Typelib.*\\0\\\)win64 /\1win32 /' "$out"
+  sed -i '/^\(registry\|left after unregistering\) Wow6432Node\\/d
+          s/^\(registry Typelib.*\\0\\\)win64 /\1win32 /' "$out"
 if [ "${1:-}" = --update ]; then
   [ -z "${TAVRI_WINDOWS_64BIT_BUILD:-}" ] ||
     { echo "contract.sh: the golden table is the 32-bit build's; --update needs it" >&2; exit 2; }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -121,15 +122,14 @@ const Names kExStyles = {
     NAMED(WS_EX_WINDOWEDGE),    NAMED(WS_EX_CLIENTEDGE), NAMED(WS_EX_CONTROLPARENT),
     NAMED(WS_EX_STATICEDGE),    NAMED(WS_EX_APPWINDOW),  NAMED(WS_EX_LAYERED)};
 
-// What registering adds under HKEY_CLASSES_ROOT, with the build's folder left out.
-void registration(const std::wstring& dll) {
-    std::map<std::wstring, std::wstring> before, after;
-    runProcess(L"regsvr32 /s /u \"" + dll + L"\"");
-    registryTree(HKEY_CLASSES_ROOT, L"", before);
-    runProcess(L"regsvr32 /s \"" + dll + L"\"");
-    registryTree(HKEY_CLASSES_ROOT, L"", after);
-    std::map<std::wstring, std::wstring> keys;  // each key with its values, one line a key
-    for (auto [key, value] : after) {
+using Tree = std::map<std::wstring, std::wstring>;
+
+// Each key of `now` that is not in `before`, with its values and the build's
+// folder left out, one line a key.
+void addedKeys(const Tree& before, const Tree& now, const std::wstring& dll,
+               const std::wstring& label) {
+    std::map<std::wstring, std::wstring> keys;
+    for (auto [key, value] : now) {
         const auto bar = key.find(L" | ");
         if (before.count(key) || bar == std::wstring::npos) continue;
         for (const auto& [path, name] :
@@ -140,7 +140,32 @@ void registration(const std::wstring& dll) {
         keys[key.substr(0, bar)] += L" " + key.substr(bar + 3) + L"=" + value;
     }
     for (const auto& [key, values] : keys)
-        line(L"registry " + key + values);
+        line(label + key + values);
+}
+
+// What registering adds under HKEY_CLASSES_ROOT, and what unregistering (twice)
+// leaves of it when another version of the type library was registered
+// meanwhile: that version only.
+void registration(const std::wstring& dll) {
+    const std::wstring add = L"regsvr32 /s \"" + dll + L"\"",
+                       remove = L"regsvr32 /s /u \"" + dll + L"\"";
+    Tree before, registered, unregistered;
+    runProcess(remove);
+    registryTree(HKEY_CLASSES_ROOT, L"", before);
+    std::wstring exits = number(runProcess(add));
+    registryTree(HKEY_CLASSES_ROOT, L"", registered);
+    addedKeys(before, registered, dll, L"registry ");
+    const std::wstring clsid = readString(HKEY_CLASSES_ROOT, L"TavriPlugin.plugin\\CLSID", nullptr);
+    const std::wstring library =
+        L"TypeLib\\" + readString(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\TypeLib", nullptr);
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, (library + L"\\9.9").c_str(), nullptr, REG_SZ, L"another",
+                    16);
+    exits += L" " + number(runProcess(remove)) + L" " + number(runProcess(remove));
+    registryTree(HKEY_CLASSES_ROOT, L"", unregistered);
+    addedKeys(before, unregistered, dll, L"left after unregistering ");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, library.c_str());
+    line(L"regsvr32 exit codes: register, unregister, again, register " + exits + L" " +
+         number(runProcess(add)));
 }
 
 // The library, its types and the methods each declares itself (not the
@@ -231,35 +256,23 @@ std::wstring fixedFileInfo(const VS_FIXEDFILEINFO& f) {
            number(static_cast<long>(f.dwFileDateLS));
 }
 
-// What the application manifest asks of Windows: the execution level, the
-// Windows versions it names as known, and DPI awareness.
+// The application manifest as Windows reads it from the binary, line by
+// line without its comments: the execution level it asks for, the Windows
+// versions it names as known, DPI awareness.
 void manifest(const std::wstring& file) {
-    const std::wstring label = file.substr(file.rfind(L'\\') + 1) + L" manifest";
+    const std::wstring label = file.substr(file.rfind(L'\\') + 1) + L" manifest ";
     HMODULE image = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = image ? FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
     const auto* bytes =
         found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
-    if (!bytes) {
-        if (image) FreeLibrary(image);
-        return line(label + L" missing");
+    std::istringstream xml(
+        std::regex_replace(bytes ? std::string(bytes, SizeofResource(image, found)) : "missing",
+                           std::regex("<!--[\\s\\S]*?-->"), ""));
+    if (image) FreeLibrary(image);
+    for (std::string text; std::getline(xml, text);) {
+        const auto start = text.find_first_not_of(" \r");
+        if (start != std::string::npos) line(label + widen(text.substr(start)));
     }
-    const std::string xml(bytes, SizeofResource(image, found));
-    FreeLibrary(image);
-    // Every value of an attribute in every element <element ...>, then the
-    // text of <dpiAware ...>true</dpiAware>.
-    for (const auto& [pattern, shown] :
-         {std::pair{R"(<requestedExecutionLevel(?: [^>]*)? level="([^"]*))",
-                    L" requestedExecutionLevel level "},
-          {R"(<requestedExecutionLevel(?: [^>]*)? uiAccess="([^"]*))",
-           L" requestedExecutionLevel uiAccess "},
-          {R"(<supportedOS(?: [^>]*)? Id="([^"]*))", L" supportedOS "}}) {
-        const std::regex attribute(pattern);
-        for (std::sregex_iterator m(xml.begin(), xml.end(), attribute), end; m != end; ++m)
-            line(label + shown + widen((*m)[1].str()));
-    }
-    std::smatch dpi;
-    const bool aware = std::regex_search(xml, dpi, std::regex("<dpiAware[^>]*>([^<]*)"));
-    line(label + L" dpiAware " + (aware ? widen(dpi[1].str()) : L"missing"));
 }
 
 // The version block, walked node by node (length, value length, type, key,
