@@ -55,22 +55,16 @@ for binary in "$@"; do
       if ($3 == "<none>") print dll, "#" $2; else print dll, $3
     }' <<<"$dump" | LC_ALL=C sort -u)
 
+  # A DLL without a list exports nothing we can vouch for; neither does an
+  # ordinal ("#n"), which no list holds.
   for dll in $(awk '{ print $1 }' <<<"$imports" | uniq); do
-    names=$(awk -v d="$dll" '$1 == d { print $2 }' <<<"$imports")
-    if [ ! -f "$lists/$dll.txt" ]; then
-      echo "$binary: imports from $dll.dll, which has no export list in reference/xp-sp3:"
-      sed 's/^/  /' <<<"$names"
-      problems=$((problems + $(wc -l <<<"$names")))
-      continue
-    fi
+    list=$lists/$dll.txt
+    [ -f "$list" ] || list=/dev/null
     while read -r name; do
-      case $name in
-        '') continue ;;
-        '#'*) echo "$binary: $dll.dll ordinal ${name#\#}: imported by ordinal, which the lists cannot vouch for" ;;
-        *) echo "$binary: $dll.dll!$name is not exported by Windows XP SP3" ;;
-      esac
+      [ -n "$name" ] || continue
+      echo "$binary: $dll.dll!$name is not exported by Windows XP SP3 (reference/xp-sp3/$dll.txt)"
       problems=$((problems + 1))
-    done < <(LC_ALL=C comm -23 <(printf '%s\n' "$names") "$lists/$dll.txt")
+    done < <(LC_ALL=C comm -23 <(awk -v d="$dll" '$1 == d { print $2 }' <<<"$imports") "$list")
   done
 
   if [ "$problems" -eq 0 ]; then

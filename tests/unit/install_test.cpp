@@ -73,11 +73,4 @@ TEST(InstallSequence, EachStepAndItsOutcome) {
     }
 }
 
-// The window's registration line: two blanks after the tool's name, the path
-// with forward slashes, in quotes.
-TEST(InstallSequence, RegistrationLine) {
-    EXPECT_EQ(registrationCommandLineFor("D:\\Programme\\Plugins\\Tavri.dll"),
-              "regsvr32  /s \"D:/Programme/Plugins/Tavri.dll\"");
-}
-
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -42,17 +41,12 @@ std::string installState() {
                                                          : bytes) +
            " listed=" + (listed ? "yes" : "no") + " registered=" + (registered ? "yes" : "no");
 }
-BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
-    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
-    return TRUE;
-}
-
 // The first descendant of parent of this class with this text.
 HWND findChild(HWND parent, const wchar_t* cls, const wchar_t* text) {
-    std::vector<HWND> all;
-    EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND c : all)
-        if ((!cls || className(c) == cls) && (!text || windowText(c) == text)) return c;
+    for (HWND c : children(parent)) {
+        if (className(c) == cls && windowText(c) == text) return c;
+        if (HWND below = findChild(c, cls, text)) return below;
+    }
     return nullptr;
 }
 
