@@ -3,13 +3,13 @@
 # the files git knows (tracked, plus new files that are not ignored).
 #   tests:      tests/**, scripts/test.sh and the import check that ctest runs
 #               (scripts/check-imports.sh)
-#   left out:   bench/**, scripts/bench*.sh, docs/**, *.md, README*.txt,
-#               images, binary files, dot-files (but .ci/), and the tests'
-#               data: the fault catalogue's entries, the report server's
-#               accounts, the golden contract table (tests/**/*.txt,
-#               tests/**/*.golden); reference/** apart
+#   left out:   docs/**, *.md, README*.txt, images, binary files, dot-files
+#               (but .ci/), and the tests' data: the fault catalogue's
+#               entries, the report server's accounts, the golden contract
+#               table (tests/**/*.txt, tests/**/*.golden); reference/** apart
 #   code:       everything else: the host and report server stand-ins, the
-#               demo, the build and the format and line-count tooling too
+#               demo, the benchmarks (which test nothing: they print
+#               figures), the build and the format and line-count tooling too
 # Usage: scripts/loc.sh [--check]   (--check: exit 1 when tests/code > 0.35)
 set -euo pipefail
 export LC_ALL=C
@@ -24,7 +24,7 @@ esac
 git ls-files -z --cached --others --exclude-standard | sort -zu |
   { xargs -0 grep -Ils '' -- || true; } | awk -v check="$check" -v limit=0.35 '
 function kind(f) {
-  if ((f ~ /^\.|\/\./ && f !~ /^\.ci\//) || f ~ /^(bench|docs)\// || f ~ /^scripts\/bench[^\/]*\.sh$/) return ""
+  if ((f ~ /^\.|\/\./ && f !~ /^\.ci\//) || f ~ /^docs\//) return ""
   if (f ~ /\.md$/ || f ~ /(^|\/)README[^\/]*\.txt$/ || f ~ /\.(png|jpe?g|gif|bmp|ico|svg)$/) return ""
   if (f ~ /^tests\/.*\.(txt|golden)$/ && f !~ /CMakeLists\.txt$/) return ""
   if (f ~ /^reference\//) return "reference"
