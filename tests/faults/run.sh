@@ -18,12 +18,11 @@ catalogue=$here/catalogue.txt
 git -C "$root" worktree remove --force "$tree" 2>/dev/null
 git -C "$root" worktree add -q --detach "$tree" HEAD || exit 2
 trap 'git -C "$root" worktree remove --force "$tree"' EXIT
-# The portable parts need only the native build.
+# build [TESTS]: a fault that only native tests judge needs only the native build.
 build() {
-  (cd "$tree" && case ${1:-} in
-    plugin/core/* | installer/core/* | tests/unit/*)
-      cmake --preset native && cmake --build --preset native ;;
-    *) scripts/build.sh ;;
+  (cd "$tree" && case ${1:-wine_} in
+    *wine_*) scripts/build.sh ;;
+    *) cmake --preset native && cmake --build --preset native ;;
   esac) >"$tree/build.log" 2>&1
 }
 build || { echo "faults: the unchanged tree does not build: $tree/build.log" >&2; exit 2; }
@@ -42,7 +41,7 @@ while IFS= read -r row; do
       $n == 1 or exit 1;
       s/\Q$f\E/$r/; print' "$tree/$file"; then
     verdict=STALE
-  elif ! build "$file"; then
+  elif ! build "$tests"; then
     verdict=BUILD
   else
     if out=$(cd "$tree" && ctest --test-dir build/native -R "$tests" 2>&1); then
