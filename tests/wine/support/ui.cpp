@@ -9,6 +9,11 @@
 namespace wintest {
 namespace {
 
+// How long a window's thread may take to answer. Not SMTO_ABORTIFHUNG: a
+// thread that has not read its queue for 5 s counts as hung, even one that is
+// just showing the window asked about after a long wait of its own.
+constexpr DWORD kSendMs = 5000;
+
 BOOL CALLBACK collect(HWND hwnd, LPARAM found) {
     reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
     return TRUE;
@@ -87,11 +92,11 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 std::wstring windowText(HWND hwnd) {
     DWORD_PTR length = 0, copied = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendMs, &length))
         return {};
     std::wstring text(length + 1, L'\0');
     SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
+                        SMTO_NORMAL, kSendMs, &copied);
     text.resize(copied);
     return text;
 }
@@ -141,8 +146,8 @@ void clickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void setText(HWND edit, const std::wstring& text) {
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, 2000, &ignored);
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                        kSendMs, &ignored);
 }
 
 // The keys go down in order and come up in reverse.
