@@ -1,9 +1,11 @@
 // Prints what the outside world sees of the built binaries, in one canonical
 // text that contract.sh compares with contract.golden: Tavri.dll's registry
-// entries, type library and version block, Install.exe's version block and
-// manifest, and the layout of the settings window and of the installer
-// window. Flags and kinds are written by their names in the Windows headers.
+// entries (and what unregistering leaves), type library and version block,
+// Install.exe's version block and manifest, and the layout of the settings
+// window (with its tool tips) and of the installer window. Flags and kinds
+// are written by their names in the Windows headers.
 #include <windows.h>
+#include <commctrl.h>
 #include <imm.h>
 
 #include <cstdio>
@@ -335,6 +337,23 @@ void window(HWND hwnd, const std::wstring& indent) {
         window(child, indent + L"  ");
 }
 
+// The tools of each tool-tip window of this process that owner owns: the
+// control's id and its tip.
+void toolTips(HWND owner) {
+    for (HWND tip : findWindows({GetCurrentProcessId(), 0, TOOLTIPS_CLASSW, nullptr, false})) {
+        if (GetWindow(tip, GW_OWNER) != owner) continue;
+        for (LRESULT i = 0; i < SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0); ++i) {
+            wchar_t text[80] = {};
+            TTTOOLINFOW tool{};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.lpszText = text;
+            SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool));
+            line(L"  tooltip id " + number(GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId))) +
+                 L" \"" + text + L"\"");
+        }
+    }
+}
+
 }  // namespace
 
 int wmain() {
@@ -360,6 +379,7 @@ int wmain() {
                 return IsChild(form, focusOfThread(GetWindowThreadProcessId(form, nullptr)));
             });  // fully up
             form ? window(form, L"") : line(L"the settings window did not open");
+            toolTips(form);
             PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         });
     Process installer(L"\"" + besideMe(L"Install.exe") + L"\"");

@@ -10,16 +10,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "install_sequence.h"
 #include "wintest.h"
 
 namespace {
 
 using namespace wintest;
 namespace fs = std::filesystem;
-namespace installer = tavri::installer;
 
-const fs::path kDestination = widen(std::string(installer::kDestinationFile));
+// Where a 32-bit English Windows puts the plug-in, and the two endings.
+const fs::path kDestination = L"C:\\Program Files\\Messenger Plus! 2\\Plugins\\Tavri.dll";
+const std::wstring kDone =
+    L"Tavri Installer: Done! Please restart MSN Messenger for the plugin to come into affect.";
+const std::wstring kFailed = L"Tavri Installer: PLEASE CLOSE MSN. THE INSTALLER CANNOT CONTINUE!";
 const wchar_t kHostKey[] = L"SOFTWARE\\Messenger Plus! 2\\Plugins";
 
 std::string readBytes(const fs::path& path) {
@@ -75,9 +77,8 @@ std::string run(const fs::path& folder, const fs::path& currentDirectory,
     if (button != L"&Cancel") {
         // Registration under Wine takes seconds; the installer waits up to a minute per program.
         const MessageBoxView box = dismissMessageBox({process.pid()}, 150000);
-        ending = box.text == widen(std::string(installer::kSuccessMessage))   ? "done"
-                 : box.text == widen(std::string(installer::kFailureMessage)) ? "failed"
-                                                                              : narrow(box.text);
+        const std::wstring seen = box.caption + L": " + box.text;
+        ending = seen == kDone ? "done" : seen == kFailed ? "failed" : narrow(seen);
         ending += box.icon == MB_ICONINFORMATION ? " (i) "
                   : box.icon == MB_ICONERROR     ? " (x) "
                                                  : " (?) ";
