@@ -164,6 +164,35 @@ TEST(Dispatch, ByReferenceArgumentsAreFilledTheSameForTypedAndVariantCallers) {
     EXPECT_EQ(call(object.get(), L"Parse").hr, DISP_E_UNKNOWNNAME);
 }
 
+// Each IDispatch entry point refuses its bad arguments, and empties an out
+// pointer it cannot fill.
+TEST(Dispatch, EntryPointsRefuseBadArguments) {
+    ComPtr<IDispatch> object = createPlugin();
+    auto* info = reinterpret_cast<ITypeInfo*>(1);
+    UINT count = 7;
+    DISPID usage = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(L"usage");
+    DISPPARAMS none{};
+    ASSERT_EQ(object->GetIDsOfNames(IID_NULL, &name, 1, 0, &usage), S_OK);
+    // What each call answered, and what it should.
+    const std::pair<HRESULT, HRESULT> calls[] = {
+        {object->GetTypeInfoCount(nullptr), E_POINTER},
+        {object->GetTypeInfo(0, 0, nullptr), E_POINTER},
+        {object->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX},
+        {object->GetIDsOfNames(IID_IDispatch, &name, 1, 0, &usage), DISP_E_UNKNOWNINTERFACE},
+        {object->Invoke(usage, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+         DISP_E_UNKNOWNINTERFACE},
+        {object->Invoke(usage, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+         E_INVALIDARG},
+        {object->QueryInterface(IID_IUnknown, nullptr), E_POINTER},
+        {object->GetTypeInfoCount(&count), S_OK},
+    };
+    for (size_t i = 0; i < std::size(calls); ++i)
+        EXPECT_EQ(hex(calls[i].first), hex(calls[i].second)) << "call " << i;
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(count, 1u);
+}
+
 // Through IDispatch the error comes in EXCEPINFO. Through the dual
 // interface's vtable it waits in the thread's error object, which a call that
 // succeeds afterwards clears, so no caller takes an old error for a new one.
