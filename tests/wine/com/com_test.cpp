@@ -15,6 +15,7 @@
 #include "registry_settings_store.h"
 #include "shell_process_starter.h"
 #include "var_number_parser.h"
+#include "win32_ansi_codec.h"
 #include "win32_message_boxes.h"
 
 using namespace wintest;
@@ -289,6 +290,9 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
         EXPECT_EQ(errorOf([&] { numbers.parseInt32(in); }).rfind(std::to_string(error) + ":", 0),
                   0u)
             << in;
+
+    // What the user types goes to the server in the system's code page (1252 here).
+    EXPECT_EQ(tavri::win::Win32AnsiCodec().toAnsi("J\xC3\xB6rg \xE2\x82\xAC&"), "J\xF6rg \x80&");
 
     tavri::win::ShellProcessStarter starter;
     const HANDLE nextHandle = nextKernelHandle();

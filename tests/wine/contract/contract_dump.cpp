@@ -258,9 +258,9 @@ std::wstring fixedFileInfo(const VS_FIXEDFILEINFO& f) {
            number(static_cast<long>(f.dwFileDateLS));
 }
 
-// The application manifest as Windows reads it from the binary, line by
-// line without its comments: the execution level it asks for, the Windows
-// versions it names as known, DPI awareness.
+// What the application manifest, as Windows reads it from the binary, asks
+// of Windows: its lines that name the execution level, the Windows versions
+// it knows, and DPI awareness.
 void manifest(const std::wstring& file) {
     const std::wstring label = file.substr(file.rfind(L'\\') + 1) + L" manifest ";
     HMODULE image = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -268,12 +268,13 @@ void manifest(const std::wstring& file) {
     const auto* bytes =
         found ? static_cast<const char*>(LockResource(LoadResource(image, found))) : nullptr;
     std::istringstream xml(
-        std::regex_replace(bytes ? std::string(bytes, SizeofResource(image, found)) : "missing",
+        std::regex_replace(bytes ? std::string(bytes, SizeofResource(image, found)) : "",
                            std::regex("<!--[\\s\\S]*?-->"), ""));
     if (image) FreeLibrary(image);
     for (std::string text; std::getline(xml, text);) {
         const auto start = text.find_first_not_of(" \r");
-        if (start != std::string::npos) line(label + widen(text.substr(start)));
+        if (std::regex_search(text, std::regex("requestedExecutionLevel|supportedOS|dpiAware")))
+            line(label + widen(text.substr(start)));
     }
 }
 
