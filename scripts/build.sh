@@ -11,7 +11,7 @@ mkdir -p build
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 # Where no 32-bit program runs, the Windows-side tests run a 64-bit build.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if ! "${TAVRI_WINE32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1; then
   cmake --preset win64 >/dev/null
   cmake --build --preset win64
 fi

@@ -24,7 +24,7 @@ scripts/install-prereqs.sh --demo
 # Only what the demo runs; scripts/test.sh builds the rest.
 # Where no 32-bit program runs, the harness runs the 64-bit build instead.
 presets=(win32)
-/usr/lib/wine/wine --version >/dev/null 2>&1 || presets+=(win64)
+"${TAVRI_WINE32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1 || presets+=(win64)
 for preset in "${presets[@]}"; do
   quietly cmake --preset "$preset"
   quietly cmake --build --preset "$preset" --target Tavri Install plughost uidrive trustca

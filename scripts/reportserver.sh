@@ -31,8 +31,7 @@ _rs_stop_all() {
   for pid in "${_rs_pids[@]}"; do
     { kill "$pid" && wait "$pid"; } 2>/dev/null || true
   done
-  source "$_rs_root/scripts/on-exit.sh"
-_rs_pids=()
+  _rs_pids=()
   local fd
   for fd in "${_rs_lockfds[@]}"; do exec {fd}>&-; done
   _rs_lockfds=()

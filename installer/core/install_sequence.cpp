@@ -22,8 +22,8 @@ std::string sourceFile(std::string_view programFolder) {
 }
 
 std::string destinationFile(std::string_view programFilesFolder) {
-    if (programFilesFolder.empty()) return std::string(kDestinationFile);
-    return below(programFilesFolder, kPluginBelowProgramFiles);
+    return below(programFilesFolder.empty() ? kDefaultProgramFiles : programFilesFolder,
+                 kPluginBelowProgramFiles);
 }
 
 std::string registrationCommandLineFor(std::string_view destination) {

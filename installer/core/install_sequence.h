@@ -12,9 +12,8 @@ inline constexpr std::string_view kPluginFileName = "Tavri.dll";
 // The host's plug-in file below the Program Files folder Windows names.
 inline constexpr std::string_view kPluginBelowProgramFiles =
     "Messenger Plus! 2\\Plugins\\Tavri.dll";
-// Where it goes when Windows names no Program Files folder.
-inline constexpr std::string_view kDestinationFile =
-    "C:\\Program Files\\Messenger Plus! 2\\Plugins\\Tavri.dll";
+// The Program Files folder when Windows names none.
+inline constexpr std::string_view kDefaultProgramFiles = "C:\\Program Files";
 inline constexpr std::string_view kRegistryFile = "install.reg";
 inline constexpr std::string_view kRegistryCommandLine = "regedit /s install.reg";
 inline constexpr std::string_view kSuccessMessage =
@@ -26,8 +25,8 @@ inline constexpr unsigned kProgramWaitLimitMs = 60000;
 
 // The plug-in file beside the installer: its folder, a backslash, the name.
 std::string sourceFile(std::string_view programFolder);
-// The plug-in's destination below a Program Files folder (empty: the fixed
-// kDestinationFile).
+// The plug-in's destination below a Program Files folder (empty:
+// kDefaultProgramFiles).
 std::string destinationFile(std::string_view programFilesFolder);
 // The registration tool's command line for a destination path: two blanks
 // after the tool's name, the path with forward slashes, in double quotes.

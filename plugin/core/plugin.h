@@ -46,9 +46,6 @@ private:
     void readField(std::string_view key, std::string_view endMarker, Value& result);
 
     PluginServices& services_;
-    std::string accountName_;
-    std::string password_;
-    std::string lastReport_;
 };
 
 std::string reportUrlPrefix(std::string_view providerHost);

@@ -26,13 +26,12 @@ Value toMegabytes(const Value& field, NumberParser& numbers) {
 
 void plugin::readField(std::string_view key, std::string_view endMarker, Value& result) {
     SettingsWindow& form = services_.form.window();
-    accountName_ = form.accountName();
-    password_ = form.password();
-    const std::string url =
-        reportUrl(services_.reportUrlPrefix, services_.ansi.toAnsi(accountName_),
-                  services_.ansi.toAnsi(password_));
-    lastReport_ = services_.reports.getSource(url);
-    result = Value::text(report::cutField(lastReport_, key, endMarker));
+    const std::string accountName = form.accountName();
+    const std::string password = form.password();
+    const std::string url = reportUrl(services_.reportUrlPrefix, services_.ansi.toAnsi(accountName),
+                                      services_.ansi.toAnsi(password));
+    const std::string body = services_.reports.getSource(url);
+    result = Value::text(report::cutField(body, key, endMarker));
     result = Value::text(report::replaceAll(result.asText(), key, ""));
 }
 
