@@ -16,6 +16,14 @@
 // worker holds a reference on the module until it exits. Against a server
 // that accepts the connection and never speaks, such workers could pile up
 // without end: at most kMaxRunningFetches fetches run at once.
+//
+// A request over a kept-alive connection that the network has silently
+// forgotten (an expired NAT entry, a roam, a resume from sleep) would wait
+// for its receive timeout and fail. So when a request on a reused connection
+// brings no answer within kDeadLinkWaitMs, or fails without one, the caller
+// sends it once more on another worker, which connects afresh (the first
+// request still holds the old connection), and the first full answer wins.
+// A request on a fresh connection is never sent twice.
 #include "get_source.h"
 
 #include <windows.h>
@@ -28,6 +36,7 @@
 #include <new>
 
 #include "ansi_text.h"
+#include "dead_link.h"
 #include "exchange_lock.h"
 #include "handles.h"
 #include "message_pump.h"
@@ -47,6 +56,9 @@ constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // watches only its flag is woken far sooner (see WakeFlag). A message that
 // arrives meanwhile waits no longer than this.
 constexpr DWORD kQuietWaitMs = 5;
+// How often a caller whose request is still out looks whether it is due for
+// sending once more.
+constexpr DWORD kRetryCheckMs = 100;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
@@ -64,8 +76,9 @@ public:
     }
     // Whether an operation that may take up to ms still ends within the bound.
     bool allows(DWORD ms) const { return ms <= left(); }
-    // connect, send, each receive: a redirect's new request takes three.
-    DWORD operationMs() const { return std::min(kOperationTimeoutMs, bound_ / 3); }
+    // connect, send, each receive, for an attempt that starts now: a
+    // redirect's new request takes three.
+    DWORD operationMs() const { return std::min(kOperationTimeoutMs, left() / 3); }
 
 private:
     DWORD bound_;
@@ -78,14 +91,85 @@ void setTimeouts(HINTERNET handle, DWORD ms) {
         InternetSetOptionA(handle, option, &ms, sizeof ms);
 }
 
+// One try at the report: its first request and the redirects it follows, on
+// one worker. The worker's status callback records how the current request
+// stands, so that the caller can tell whether to send it once more.
+class Attempt {
+public:
+    // Set before the worker starts.
+    void prepare(const std::string& startUrl, int redirectsLeft, DWORD operationMs) {
+        url_ = startUrl;
+        redirectsLeft_ = redirectsLeft;
+        operationMs_ = operationMs;
+    }
+    DWORD operationMs() const { return operationMs_; }
+
+    // The worker's, for each request it sends. The caller may read the request
+    // back (where a retry starts) at any time.
+    void startRequest(const std::string& url, int redirectsLeft) {
+        const ExchangeLock lock(busy_);
+        url_ = url;
+        redirectsLeft_ = redirectsLeft;
+        progress_ = {};
+        connecting_ = false;
+    }
+    void onConnecting() { connecting_ = true; }
+    void onSending() {
+        const ExchangeLock lock(busy_);
+        progress_.sent = true;
+        progress_.reused = !connecting_;
+        progress_.sentAt = GetTickCount();
+    }
+    void onAnswer() {
+        const ExchangeLock lock(busy_);
+        progress_.answered = true;
+    }
+    // body is what came back (UTF-8), when answered.
+    void end(std::string body) {
+        const ExchangeLock lock(busy_);
+        body_ = std::move(body);
+        progress_.ended = true;
+    }
+
+    // The caller's.
+    RequestProgress progress() const {
+        const ExchangeLock lock(busy_);
+        return progress_;
+    }
+    std::pair<std::string, int> currentRequest() const {
+        const ExchangeLock lock(busy_);
+        return {url_, redirectsLeft_};
+    }
+    // Only once progress() says it ended.
+    std::string takeBody() { return std::move(body_); }
+
+private:
+    mutable LONG busy_ = 0;
+    std::string url_;  // in the ANSI code page
+    int redirectsLeft_ = 0;
+    DWORD operationMs_ = 0;
+    bool connecting_ = false;  // a new connection was made for the current request
+    RequestProgress progress_;
+    std::string body_;
+};
+
 // Some WinINet implementations (Wine's) keep a request's send and receive
 // timeouts from its connection, not from the session, and InternetOpenUrl
 // makes both inside; so the request also gets them as soon as it exists. The
 // call's context (never 0: status callbacks reach only calls with one) is
-// the timeout.
-void CALLBACK onStatus(HINTERNET, DWORD_PTR timeoutMs, DWORD status, LPVOID info, DWORD infoSize) {
-    if (status == INTERNET_STATUS_HANDLE_CREATED && info && infoSize >= sizeof(HINTERNET))
-        setTimeouts(*static_cast<HINTERNET*>(info), static_cast<DWORD>(timeoutMs));
+// its attempt. A request on a connection kept from an earlier one goes out
+// without INTERNET_STATUS_CONNECTING_TO_SERVER.
+void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoSize) {
+    auto* attempt = reinterpret_cast<Attempt*>(context);
+    switch (status) {
+        case INTERNET_STATUS_HANDLE_CREATED:
+            if (info && infoSize >= sizeof(HINTERNET))
+                setTimeouts(*static_cast<HINTERNET*>(info), attempt->operationMs());
+            break;
+        case INTERNET_STATUS_CONNECTING_TO_SERVER: attempt->onConnecting(); break;
+        case INTERNET_STATUS_SENDING_REQUEST: attempt->onSending(); break;
+        case INTERNET_STATUS_RESPONSE_RECEIVED: attempt->onAnswer(); break;
+    }
 }
 
 UniqueInternet openSession(DWORD timeoutMs) {
@@ -132,21 +216,23 @@ bool isHttps(const std::string& url) {
     return url.size() >= 8 && _strnicmp(url.c_str(), "https://", 8) == 0;
 }
 
-// Opens url and follows redirects as long as they stay on https. Null when
-// nothing usable could be opened.
-UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& deadline) {
-    for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        UniqueInternet request(
-            InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags, deadline.operationMs()));
+// Opens the attempt's URL and follows redirects as long as they stay on
+// https. Null when nothing usable could be opened.
+UniqueInternet openReport(HINTERNET session, Attempt& attempt, const Deadline& deadline) {
+    auto [url, redirectsLeft] = attempt.currentRequest();
+    for (;; --redirectsLeft) {
+        attempt.startRequest(url, redirectsLeft);
+        UniqueInternet request(InternetOpenUrlA(session, url.c_str(), nullptr, 0, kOpenFlags,
+                                                reinterpret_cast<DWORD_PTR>(&attempt)));
         if (!request) return {};
         const DWORD status = statusCode(request.get());
         if (status < 300 || status > 399) return request;
+        if (redirectsLeft == 0) return {};
         const std::string location = queryText(request.get(), HTTP_QUERY_LOCATION);
         if (location.empty()) return {};
         url = resolveUrl(url, location);
-        if (!isHttps(url) || !deadline.allows(3 * deadline.operationMs())) return {};
+        if (!isHttps(url) || !deadline.allows(3 * attempt.operationMs())) return {};
     }
-    return {};
 }
 
 // Reads the body in chunks of at most kChunkSize until a read brings nothing.
@@ -154,12 +240,12 @@ UniqueInternet openReport(HINTERNET session, std::string url, const Deadline& de
 // read takes only what has arrived (waiting for at least one byte, within the
 // receive timeout), so a server that sends a byte now and then cannot stretch
 // one read past the deadline.
-std::string readBody(HINTERNET request, const Deadline& deadline) {
+std::string readBody(HINTERNET request, const Deadline& deadline, DWORD operationMs) {
     std::string bytes;
     char chunk[kChunkSize];
     for (;;) {
         const size_t room = kMaxReportBytes - bytes.size();
-        if (room == 0 || !deadline.allows(deadline.operationMs())) break;
+        if (room == 0 || !deadline.allows(operationMs)) break;
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) break;
         DWORD want = kChunkSize;
@@ -172,21 +258,25 @@ std::string readBody(HINTERNET request, const Deadline& deadline) {
     return bytes;
 }
 
-// What a fetch's caller and its worker share; each holds one reference.
+// What a fetch's caller and the workers of its attempts share; each holds
+// one reference.
 class FetchJob {
 public:
-    FetchJob(std::string ansiUrl, DWORD boundMs) : url(std::move(ansiUrl)), deadline(boundMs) {}
+    FetchJob(const std::string& ansiUrl, DWORD boundMs) : deadline(boundMs) {
+        attempts[0].prepare(ansiUrl, kMaxRedirects, deadline.operationMs());
+    }
+    void addRef() { InterlockedIncrement(&refs_); }
     void release() {
         if (InterlockedDecrement(&refs_) == 0) delete this;
     }
 
-    const std::string url;  // in the ANSI code page
     const Deadline deadline;
-    std::string body;  // UTF-8; the worker's until finished is set
-    std::atomic<bool> finished{false};
+    Attempt attempts[2];  // the first, and the same request once more
+    // Raised when an attempt ends, lowered by the caller before it looks.
+    std::atomic<bool> progressed{false};
 
 private:
-    LONG refs_ = 2;
+    LONG refs_ = 1;
 };
 
 // A worker thread runs one job after another: after each it waits a short
@@ -204,7 +294,8 @@ public:
 
     WakeFlag wake;
     WakeFlag done;
-    FetchJob* job = nullptr;  // the next one, set before wake is raised
+    FetchJob* job = nullptr;  // the next one and its attempt, set before wake is raised
+    Attempt* attempt = nullptr;
     HMODULE module = nullptr;
 
 private:
@@ -216,19 +307,22 @@ struct Releaser {
     void operator()(T* p) const { p->release(); }
 };
 
-void runJob(Worker* self, FetchJob* job) {
+void runJob(Worker* self, FetchJob* job, Attempt& attempt) {
+    std::string body;
     try {
-        const UniqueInternet session = openSession(job->deadline.operationMs());
+        const UniqueInternet session = openSession(attempt.operationMs());
         UniqueInternet request;
-        if (session) request = openReport(session.get(), job->url, job->deadline);
-        if (request) job->body = ansiToUtf8(readBody(request.get(), job->deadline));
+        if (session) request = openReport(session.get(), attempt, job->deadline);
+        if (request)
+            body = ansiToUtf8(readBody(request.get(), job->deadline, attempt.operationMs()));
     } catch (...) {
-        job->body.clear();  // out of memory: nothing
+        body.clear();  // out of memory: nothing
     }
-    // Its place goes back before its caller can see it finished, so the
-    // caller's next fetch finds it free.
+    // Its place goes back before its caller can see it ended, so the caller's
+    // next fetch finds it free.
     InterlockedDecrement(&g_running);
-    job->finished.store(true, std::memory_order_release);
+    attempt.end(std::move(body));
+    job->progressed.store(true, std::memory_order_release);
     job->release();
     self->done.raise();
 }
@@ -281,7 +375,7 @@ DWORD WINAPI workerMain(void* param) {
     auto* self = static_cast<Worker*>(param);
     const HMODULE module = self->module;
     for (FetchJob* job = self->job; job; job = nextJob(self))
-        runJob(self, job);
+        runJob(self, job, *self->attempt);
     self->release();
     InterlockedDecrement(&g_workers);
     FreeLibraryAndExitThread(module, 0);
@@ -296,64 +390,93 @@ bool takePlace() {
     return false;
 }
 
-// Hands job to an idle worker, or to a new one; the worker comes with a
-// reference for the caller. A worker holds a reference on the module that
-// holds its code from before it starts until it exits, so that module stays
-// loaded under it. Workers run WinINet, the TLS stack and certificate chain
-// building (which may fetch revocation data), so they get the stack the
-// system gives a thread by default.
-Worker* startJob(FetchJob* job) {
+// Hands an attempt of job to an idle worker, or to a new one, with a
+// reference on job for it; the worker comes with a reference for the caller.
+// A worker holds a reference on the module that holds its code from before it
+// starts until it exits, so that module stays loaded under it. Workers run
+// WinINet, the TLS stack and certificate chain building (which may fetch
+// revocation data), so they get the stack the system gives a thread by
+// default. Null when no worker could start: the attempt's place goes back.
+Worker* startJob(FetchJob* job, Attempt& attempt) {
+    job->addRef();
     if (Worker* idle = g_idle.take()) {
         idle->addRef();
         idle->job = job;
+        idle->attempt = &attempt;
         idle->wake.raise();
         return idle;
     }
-    // Out of memory is a failure to start like any other: the caller's place goes back.
+    // Out of memory is a failure to start like any other.
     std::unique_ptr<Worker, Releaser<Worker>> worker(new (std::nothrow) Worker);
-    if (!worker || !worker->wake.valid() || !worker->done.valid() ||
-        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&workerMain), &worker->module))
-        return nullptr;
-    worker->job = job;
-    worker->addRef();
-    InterlockedIncrement(&g_workers);
-    const UniqueKernelHandle thread(CreateThread(nullptr, 0, workerMain, worker.get(), 0, nullptr));
-    if (thread) return worker.release();
-    InterlockedDecrement(&g_workers);
-    FreeLibrary(worker->module);
-    worker->release();  // the thread's
+    if (worker && worker->wake.valid() && worker->done.valid() &&
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&workerMain), &worker->module)) {
+        worker->job = job;
+        worker->attempt = &attempt;
+        worker->addRef();
+        InterlockedIncrement(&g_workers);
+        const UniqueKernelHandle thread(
+            CreateThread(nullptr, 0, workerMain, worker.get(), 0, nullptr));
+        if (thread) return worker.release();
+        InterlockedDecrement(&g_workers);
+        FreeLibrary(worker->module);
+        worker->release();  // the thread's
+    }
+    InterlockedDecrement(&g_running);
+    job->release();
     return nullptr;
 }
 
-// Waits for the caller's job, dispatching the caller's messages until the
-// deadline; when none is waiting yet, first quietly for a moment.
-bool waitFor(Worker& worker, const FetchJob& job) {
+using WorkerRef = std::unique_ptr<Worker, Releaser<Worker>>;
+
+// Starts the attempt on a worker, if a place is free and a worker starts.
+WorkerRef startAttempt(FetchJob& job, Attempt& attempt) {
+    return WorkerRef(takePlace() ? startJob(&job, attempt) : nullptr);
+}
+
+// Waits for the first full answer of the job's attempts, dispatching the
+// caller's messages until the deadline, and sends the first request once more
+// when it is due; when no message is waiting yet, first waits quietly for a
+// moment. "" when no attempt brought an answer.
+std::string awaitAnswer(FetchJob& job, WorkerRef first) {
+    WorkerRef retry;
+    bool retryTried = false;
     if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) {
         const Deadline quiet(std::min(kQuietWaitMs, job.deadline.left()));
         // A raise left over from a job its caller stopped waiting for: wait on.
-        while (!job.finished.load(std::memory_order_acquire) && quiet.left() > 0 &&
-               worker.done.wait(quiet.left())) {
+        while (!job.progressed.load(std::memory_order_acquire) && quiet.left() > 0 &&
+               first->done.wait(quiet.left())) {
         }
     }
-    return job.finished.load(std::memory_order_acquire) ||
-           waitDispatchingMessages(worker.done.event(), job.finished, job.deadline.left());
+    for (;;) {
+        job.progressed.store(false, std::memory_order_relaxed);
+        const RequestProgress tried[2] = {job.attempts[0].progress(), job.attempts[1].progress()};
+        for (int i = 0; i < 2; ++i)
+            if (tried[i].ended && tried[i].answered) return job.attempts[i].takeBody();
+        if (!retryTried && retryDue(tried[0], GetTickCount(), job.deadline.left())) {
+            retryTried = true;
+            const auto [url, redirectsLeft] = job.attempts[0].currentRequest();
+            job.attempts[1].prepare(url, redirectsLeft, job.deadline.operationMs());
+            retry = startAttempt(job, job.attempts[1]);
+            continue;
+        }
+        const bool retryPossible = !retryTried && !tried[0].ended;
+        if ((tried[0].ended && (!retry || tried[1].ended)) || job.deadline.left() == 0) return {};
+        HANDLE events[2] = {first->done.event(), retry ? retry->done.event() : nullptr};
+        const DWORD left = job.deadline.left();
+        waitDispatchingMessages(events, retry ? 2 : 1, job.progressed,
+                                retryPossible ? std::min(left, kRetryCheckMs) : left);
+    }
 }
 
 }  // namespace
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
-    auto created = std::make_unique<FetchJob>(utf8ToAnsi(url), boundMs);
-    if (!takePlace()) return {};
-    Worker* const started = startJob(created.get());
-    if (!started) {
-        InterlockedDecrement(&g_running);
-        return {};
-    }
-    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(created.release());
-    const std::unique_ptr<Worker, Releaser<Worker>> worker(started);
-    if (!waitFor(*worker, *job)) return {};
-    return std::move(job->body);
+    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(
+        new FetchJob(utf8ToAnsi(url), boundMs));
+    WorkerRef first = startAttempt(*job, job->attempts[0]);
+    if (!first) return {};
+    return awaitAnswer(*job, std::move(first));
 }
 
 long liveFetchWorkers() { return InterlockedCompareExchange(&g_workers, 0, 0); }

@@ -2,7 +2,8 @@
 
 namespace tavri::win {
 
-bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD timeoutMs) {
+bool waitDispatchingMessages(const HANDLE* events, DWORD count, const std::atomic<bool>& done,
+                             DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     const auto left = [&]() -> DWORD {
         const DWORD spent = GetTickCount() - start;  // right across the tick count's wrap
@@ -14,9 +15,9 @@ bool waitDispatchingMessages(HANDLE event, const std::atomic<bool>& done, DWORD 
     // only input that arrived since the queue was last looked at.
     while (!done.load(std::memory_order_acquire)) {
         const DWORD woken =
-            MsgWaitForMultipleObjectsEx(1, &event, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) continue;
-        if (woken != WAIT_OBJECT_0 + 1 || left() == 0) break;
+            MsgWaitForMultipleObjectsEx(count, events, left(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken < WAIT_OBJECT_0 + count) continue;
+        if (woken != WAIT_OBJECT_0 + count || left() == 0) break;
         // Ends with the job: a window that posts to itself from its own
         // handler would otherwise keep this loop going to the bound.
         MSG msg;
