@@ -12,10 +12,14 @@ namespace {
 
 const char* idleName(IdlePolicy policy) {
     switch (policy) {
-        case IdlePolicy::Keep: return "kept";
-        case IdlePolicy::Close: return "closed";
-        case IdlePolicy::Reset: return "reset";
-        case IdlePolicy::Forget: return "forgotten";
+        case IdlePolicy::Keep:
+            return "kept";
+        case IdlePolicy::Close:
+            return "closed";
+        case IdlePolicy::Reset:
+            return "reset";
+        case IdlePolicy::Forget:
+            return "forgotten";
     }
     return "?";
 }
@@ -134,7 +138,8 @@ void carry(int client, int server, const LinkSettings& settings, int number, std
                 if (bytes.empty()) break;  // the client gave up on it
             } else {
                 up.push(std::move(bytes),
-                        now + settings.oneWay + (handshakeOwed ? 2 * settings.oneWay : Clock::duration{}));
+                        now + settings.oneWay +
+                            (handshakeOwed ? 2 * settings.oneWay : Clock::duration{}));
                 handshakeOwed = false;
                 lastActivity = now;
             }

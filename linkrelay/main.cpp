@@ -52,13 +52,20 @@ Options parse(int argc, char** argv) {
         const std::string name = argv[i];
         if (i + 1 >= argc) throw std::invalid_argument(name + " needs a value");
         const char* value = argv[i + 1];
-        if (name == "--port") o.port = number(name, value);
-        else if (name == "--to") o.to = number(name, value);
-        else if (name == "--rtt-ms") o.link.oneWay = std::chrono::milliseconds(number(name, value) / 2);
-        else if (name == "--idle-after-ms") o.link.idleAfter = std::chrono::milliseconds(number(name, value));
-        else if (name == "--log") o.log = value;
-        else if (name == "--idle" && policies.count(value)) o.link.idle = policies.at(value);
-        else throw std::invalid_argument("unknown option " + name + " " + value);
+        if (name == "--port")
+            o.port = number(name, value);
+        else if (name == "--to")
+            o.to = number(name, value);
+        else if (name == "--rtt-ms")
+            o.link.oneWay = std::chrono::milliseconds(number(name, value) / 2);
+        else if (name == "--idle-after-ms")
+            o.link.idleAfter = std::chrono::milliseconds(number(name, value));
+        else if (name == "--log")
+            o.log = value;
+        else if (name == "--idle" && policies.count(value))
+            o.link.idle = policies.at(value);
+        else
+            throw std::invalid_argument("unknown option " + name + " " + value);
     }
     if (o.to < 0) throw std::invalid_argument("--to PORT is missing");
     return o;

@@ -8,9 +8,11 @@
 # for the whole run on the port the build points at (47443), serving the
 # accounts of tests/wine/accounts.txt, with a plain-http port, a port with an
 # untrusted certificate and a port that never completes the TLS handshake
-# (it drops a connection once the client has been quiet for 2 s).
-# The program finds them in TAVRI_UNTRUSTED_PORT, TAVRI_SILENT_PORT and
-# TAVRI_SERVER_LOG (a Windows path).
+# (it drops a connection once the client has been quiet for 2 s), and a link
+# stand-in in front of it on a port of its own, which no connection of an
+# earlier fetch reaches.
+# The program finds them in TAVRI_UNTRUSTED_PORT, TAVRI_SILENT_PORT,
+# TAVRI_LINK_PORT and TAVRI_SERVER_LOG (a Windows path).
 # TEST.exe, a GoogleTest program, passes only when it ran to its summary and
 # ran at least one test. Everything started here is stopped, and the work folder
 # removed, when the run ends. Exit status: the program's; 2 for a wrong call;
@@ -50,7 +52,8 @@ cp "$here/accounts.txt" "$work/accounts.txt"
 reportserver_start SERVER --port 47443 --http-port 0 --silent-port 0 --silent-hold-ms 2000 --untrusted-port 0 \
   --untrusted-cert "$REPORTSERVER_CERTS/bad.pem" --untrusted-key "$REPORTSERVER_CERTS/bad.key" \
   --accounts "$work/accounts.txt" --log "$work/requests.log" || exit 1
-export TAVRI_UNTRUSTED_PORT=$SERVER_UNTRUSTED TAVRI_SILENT_PORT=$SERVER_SILENT
+linkrelay_start LINK --to "$SERVER" --log "$work/link.log" || exit 1
+export TAVRI_UNTRUSTED_PORT=$SERVER_UNTRUSTED TAVRI_SILENT_PORT=$SERVER_SILENT TAVRI_LINK_PORT=$LINK
 TAVRI_SERVER_LOG=$(tavri_winpath "$work/requests.log")
 export TAVRI_SERVER_LOG
 

@@ -166,9 +166,15 @@ void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
             if (info && infoSize >= sizeof(HINTERNET))
                 setTimeouts(*static_cast<HINTERNET*>(info), attempt->operationMs());
             break;
-        case INTERNET_STATUS_CONNECTING_TO_SERVER: attempt->onConnecting(); break;
-        case INTERNET_STATUS_SENDING_REQUEST: attempt->onSending(); break;
-        case INTERNET_STATUS_RESPONSE_RECEIVED: attempt->onAnswer(); break;
+        case INTERNET_STATUS_CONNECTING_TO_SERVER:
+            attempt->onConnecting();
+            break;
+        case INTERNET_STATUS_SENDING_REQUEST:
+            attempt->onSending();
+            break;
+        case INTERNET_STATUS_RESPONSE_RECEIVED:
+            attempt->onAnswer();
+            break;
     }
 }
 
@@ -472,8 +478,7 @@ std::string awaitAnswer(FetchJob& job, WorkerRef first) {
 }  // namespace
 
 std::string GetSource(const std::string& url, unsigned long boundMs) {
-    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(
-        new FetchJob(utf8ToAnsi(url), boundMs));
+    const std::unique_ptr<FetchJob, Releaser<FetchJob>> job(new FetchJob(utf8ToAnsi(url), boundMs));
     WorkerRef first = startAttempt(*job, job->attempts[0]);
     if (!first) return {};
     return awaitAnswer(*job, std::move(first));

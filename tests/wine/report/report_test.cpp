@@ -26,7 +26,7 @@ namespace {
 
 // The URL of an account's report on the run's report server (run.sh): on the
 // port the build points at, or on the one an environment variable names
-// (TAVRI_UNTRUSTED_PORT, TAVRI_SILENT_PORT).
+// (TAVRI_UNTRUSTED_PORT, TAVRI_SILENT_PORT, TAVRI_LINK_PORT).
 std::string reportUrl(const std::string& user, const char* portVariable = nullptr) {
     const char* port = portVariable ? std::getenv(portVariable) : "47443";
     return std::string("https://localhost:") + (port ? port : "0") +
@@ -101,6 +101,14 @@ TEST(Fetch, ChunksAreJoinedExactlyAndTheReadStopsAt16MiB) {
     ASSERT_EQ(huge.size(), 16u << 20);
     EXPECT_EQ(huge.substr(0, 16) + huge.substr((16u << 20) - 64, 16),
               "filler 00000001 filler 00262144 ");
+}
+
+// The first fetch through the run's link goes over a fresh connection: an
+// answer that takes longer than a reused connection is given is waited for,
+// never asked for again.
+TEST(Fetch, ASlowAnswerOverAFreshConnectionIsAskedForOnce) {
+    EXPECT_EQ(GetSource(reportUrl("slowlink", "TAVRI_LINK_PORT")), "usage=7MB\r\n");
+    EXPECT_EQ(requestsOf("slowlink").size(), 1u) << "requests for one fetch";
 }
 
 // A message-only window of the fetching thread that counts its WM_APP
