@@ -12,6 +12,13 @@
 //   tag_bench probe expansion        one expansion and nothing else
 //                                    (the script counts the connections each
 //                                    opens at the server)
+//   tag_bench link RTT_MS ROUNDS GAP_MS TARGET_ROUND_TRIPS
+//                                    one expansion, then ROUNDS more, each
+//                                    after GAP_MS of quiet (over a link of
+//                                    RTT_MS whose idle connections the
+//                                    script's link stand-in keeps, closes or
+//                                    forgets); their median in round trips.
+//                                    Exit 3 above the target.
 //   tag_bench soak COUNT [MAX_HANDLE_GROWTH MAX_PRIVATE_KB_GROWTH]
 //                                    COUNT expansions in this one process;
 //                                    handle count and private bytes along the
@@ -94,6 +101,23 @@ int probe(const std::string& what, const std::string& url) {
     return 0;
 }
 
+int link(double rttMs, int rounds, DWORD gapMs, double target) {
+    bench::TagExpander expander;
+    std::wstring text;
+    if (!expander.open() || !expander.expand(text)) return fail("the first expansion failed");
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        Sleep(gapMs);
+        bool expanded = false;
+        const double took = bench::timeMs([&] { expanded = expander.expand(text); });
+        ms.push_back(expanded ? took : 1e9);  // a failure misses any target
+    }
+    const double median = bench::median(ms), roundTrips = median / rttMs;
+    std::printf("%8.0f ms = %5.2f round trips (median of %d; target <= %.2f)", median, roundTrips,
+                rounds, target);
+    return roundTrips <= target ? 0 : 3;
+}
+
 void printFigures(const char* when, int done, const bench::ProcessFigures& f) {
     std::printf("  %-22s %5d expansions  %5lu handles  %8.1f KiB private\n", when, done,
                 static_cast<unsigned long>(f.handles), f.privateBytes / 1024.0);
@@ -153,12 +177,15 @@ int run(int argc, char** argv) {
         return compare(argv[2], argc > 3 ? std::atoi(argv[3]) : 40,
                        argc > 4 ? std::atof(argv[4]) : kLoopbackTargetRatio);
     if (mode == "probe" && argc >= 3) return probe(argv[2], argc > 3 ? argv[3] : "");
+    if (mode == "link" && argc >= 6)
+        return link(std::atof(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atof(argv[5]));
     if (mode == "soak" && argc >= 3)
         return soak(std::atoi(argv[2]), argc > 3 ? std::atol(argv[3]) : -1,
                     argc > 4 ? std::atol(argv[4]) : -1);
     std::fprintf(stderr,
                  "usage: tag_bench compare URL [ROUNDS] | probe fetches URL | probe expansion |"
-                 " soak COUNT [MAX_HANDLE_GROWTH MAX_PRIVATE_KB_GROWTH]\n");
+                 " link RTT_MS ROUNDS GAP_MS TARGET | soak COUNT [MAX_HANDLE_GROWTH"
+                 " MAX_PRIVATE_KB_GROWTH]\n");
     return 2;
 }
 

@@ -56,8 +56,8 @@ constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // watches only its flag is woken far sooner (see WakeFlag). A message that
 // arrives meanwhile waits no longer than this.
 constexpr DWORD kQuietWaitMs = 5;
-// How often a caller whose request is still out looks whether it is due for
-// sending once more.
+// How often a caller looks whether its request has gone out over a reused
+// connection.
 constexpr DWORD kRetryCheckMs = 100;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
@@ -466,12 +466,19 @@ std::string awaitAnswer(FetchJob& job, WorkerRef first) {
             retry = startAttempt(job, job.attempts[1]);
             continue;
         }
-        const bool retryPossible = !retryTried && !tried[0].ended;
         if ((tried[0].ended && (!retry || tried[1].ended)) || job.deadline.left() == 0) return {};
+        // Until the retry is due, or a look at whether its request (a
+        // redirect's too) has gone out over a reused connection.
+        DWORD timeout = job.deadline.left();
+        if (!retryTried && !tried[0].ended) {
+            const DWORD waited = GetTickCount() - tried[0].sentAt;
+            const bool silent = tried[0].sent && tried[0].reused && !tried[0].answered;
+            timeout = std::min(timeout, !silent                    ? kRetryCheckMs
+                                        : waited < kDeadLinkWaitMs ? kDeadLinkWaitMs - waited
+                                                                   : 0);
+        }
         HANDLE events[2] = {first->done.event(), retry ? retry->done.event() : nullptr};
-        const DWORD left = job.deadline.left();
-        waitDispatchingMessages(events, retry ? 2 : 1, job.progressed,
-                                retryPossible ? std::min(left, kRetryCheckMs) : left);
+        waitDispatchingMessages(events, retry ? 2 : 1, job.progressed, timeout);
     }
 }
 
