@@ -47,7 +47,10 @@ three_tags() {
   done
   exec {feed}>&-
   rm -f "$work/in"
-  wait "$host" 2>/dev/null || kill "$host" 2>/dev/null
+  # A host held up by a warning box ends only when it is ended.
+  for i in $(seq 100); do kill -0 "$host" 2>/dev/null && sleep 0.1; done
+  kill "$host" 2>/dev/null
+  wait "$host" 2>/dev/null
 }
 
 status=0
