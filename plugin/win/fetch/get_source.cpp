@@ -56,9 +56,6 @@ constexpr DWORD kIdleMs = 1000;  // how long a worker waits for its next job
 // watches only its flag is woken far sooner (see WakeFlag). A message that
 // arrives meanwhile waits no longer than this.
 constexpr DWORD kQuietWaitMs = 5;
-// How often a caller looks whether its request has gone out over a reused
-// connection.
-constexpr DWORD kRetryCheckMs = 100;
 constexpr DWORD kOpenFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
@@ -103,6 +100,16 @@ public:
         operationMs_ = operationMs;
     }
     DWORD operationMs() const { return operationMs_; }
+    // Whom the attempt tells when it ends or sends a request over a reused
+    // connection: the caller's flag to look, and the worker's flag it waits on.
+    void reportTo(std::atomic<bool>& progressed, WakeFlag& worker) {
+        progressed_ = &progressed;
+        worker_ = &worker;
+    }
+    void tellCaller() {
+        progressed_->store(true, std::memory_order_release);
+        worker_->raise();
+    }
 
     // The worker's, for each request it sends. The caller may read the request
     // back (where a retry starts) at any time.
@@ -115,10 +122,13 @@ public:
     }
     void onConnecting() { connecting_ = true; }
     void onSending() {
-        const ExchangeLock lock(busy_);
-        progress_.sent = true;
-        progress_.reused = !connecting_;
-        progress_.sentAt = GetTickCount();
+        {
+            const ExchangeLock lock(busy_);
+            progress_.sent = true;
+            progress_.reused = !connecting_;
+            progress_.sentAt = GetTickCount();
+        }
+        if (!connecting_) tellCaller();  // the caller now waits until a retry is due
     }
     void onAnswer() {
         const ExchangeLock lock(busy_);
@@ -126,9 +136,12 @@ public:
     }
     // body is what came back (UTF-8), when answered.
     void end(std::string body) {
-        const ExchangeLock lock(busy_);
-        body_ = std::move(body);
-        progress_.ended = true;
+        {
+            const ExchangeLock lock(busy_);
+            body_ = std::move(body);
+            progress_.ended = true;
+        }
+        tellCaller();
     }
 
     // The caller's.
@@ -148,6 +161,8 @@ private:
     std::string url_;  // in the ANSI code page
     int redirectsLeft_ = 0;
     DWORD operationMs_ = 0;
+    std::atomic<bool>* progressed_ = nullptr;
+    WakeFlag* worker_ = nullptr;
     bool connecting_ = false;  // a new connection was made for the current request
     RequestProgress progress_;
     std::string body_;
@@ -278,7 +293,8 @@ public:
 
     const Deadline deadline;
     Attempt attempts[2];  // the first, and the same request once more
-    // Raised when an attempt ends, lowered by the caller before it looks.
+    // Raised when an attempt has news for the caller, lowered by the caller
+    // before it looks.
     std::atomic<bool> progressed{false};
 
 private:
@@ -313,7 +329,7 @@ struct Releaser {
     void operator()(T* p) const { p->release(); }
 };
 
-void runJob(Worker* self, FetchJob* job, Attempt& attempt) {
+void runJob(FetchJob* job, Attempt& attempt) {
     std::string body;
     try {
         const UniqueInternet session = openSession(attempt.operationMs());
@@ -328,9 +344,7 @@ void runJob(Worker* self, FetchJob* job, Attempt& attempt) {
     // next fetch finds it free.
     InterlockedDecrement(&g_running);
     attempt.end(std::move(body));
-    job->progressed.store(true, std::memory_order_release);
     job->release();
-    self->done.raise();
 }
 
 // The workers waiting for a job. The lock is held only to push or pop.
@@ -381,7 +395,7 @@ DWORD WINAPI workerMain(void* param) {
     auto* self = static_cast<Worker*>(param);
     const HMODULE module = self->module;
     for (FetchJob* job = self->job; job; job = nextJob(self))
-        runJob(self, job, *self->attempt);
+        runJob(job, *self->attempt);
     self->release();
     InterlockedDecrement(&g_workers);
     FreeLibraryAndExitThread(module, 0);
@@ -406,6 +420,7 @@ bool takePlace() {
 Worker* startJob(FetchJob* job, Attempt& attempt) {
     job->addRef();
     if (Worker* idle = g_idle.take()) {
+        attempt.reportTo(job->progressed, idle->done);
         idle->addRef();
         idle->job = job;
         idle->attempt = &attempt;
@@ -417,6 +432,7 @@ Worker* startJob(FetchJob* job, Attempt& attempt) {
     if (worker && worker->wake.valid() && worker->done.valid() &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                            reinterpret_cast<LPCWSTR>(&workerMain), &worker->module)) {
+        attempt.reportTo(job->progressed, worker->done);
         worker->job = job;
         worker->attempt = &attempt;
         worker->addRef();
@@ -449,12 +465,17 @@ std::string awaitAnswer(FetchJob& job, WorkerRef first) {
     bool retryTried = false;
     if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) {
         const Deadline quiet(std::min(kQuietWaitMs, job.deadline.left()));
-        // A raise left over from a job its caller stopped waiting for: wait on.
-        while (!job.progressed.load(std::memory_order_acquire) && quiet.left() > 0 &&
+        // A raise left over from a job its caller stopped waiting for, or for a
+        // request sent: wait on.
+        while (!job.attempts[0].progress().ended && quiet.left() > 0 &&
                first->done.wait(quiet.left())) {
         }
     }
     for (;;) {
+        // Raises so far are news about to be looked at: lowered, lest the
+        // wait below end at once.
+        first->done.wait(0);
+        if (retry) retry->done.wait(0);
         job.progressed.store(false, std::memory_order_relaxed);
         const RequestProgress tried[2] = {job.attempts[0].progress(), job.attempts[1].progress()};
         for (int i = 0; i < 2; ++i)
@@ -467,15 +488,11 @@ std::string awaitAnswer(FetchJob& job, WorkerRef first) {
             continue;
         }
         if ((tried[0].ended && (!retry || tried[1].ended)) || job.deadline.left() == 0) return {};
-        // Until the retry is due, or a look at whether its request (a
-        // redirect's too) has gone out over a reused connection.
+        // Until the retry is due, when it may be.
         DWORD timeout = job.deadline.left();
-        if (!retryTried && !tried[0].ended) {
+        if (!retryTried && tried[0].sent && tried[0].reused && !tried[0].answered) {
             const DWORD waited = GetTickCount() - tried[0].sentAt;
-            const bool silent = tried[0].sent && tried[0].reused && !tried[0].answered;
-            timeout = std::min(timeout, !silent                    ? kRetryCheckMs
-                                        : waited < kDeadLinkWaitMs ? kDeadLinkWaitMs - waited
-                                                                   : 0);
+            timeout = std::min(timeout, waited < kDeadLinkWaitMs ? kDeadLinkWaitMs - waited : 0);
         }
         HANDLE events[2] = {first->done.event(), retry ? retry->done.event() : nullptr};
         waitDispatchingMessages(events, retry ? 2 : 1, job.progressed, timeout);
