@@ -122,13 +122,15 @@ public:
     }
     void onConnecting() { connecting_ = true; }
     void onSending() {
+        bool reused;
         {
             const ExchangeLock lock(busy_);
             progress_.sent = true;
             progress_.reused = !connecting_;
             progress_.sentAt = GetTickCount();
+            reused = progress_.reused;
         }
-        if (!connecting_) tellCaller();  // the caller now waits until a retry is due
+        if (reused) tellCaller();  // who now waits until a retry is due
     }
     void onAnswer() {
         const ExchangeLock lock(busy_);
