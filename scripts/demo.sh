@@ -8,7 +8,8 @@
 #      credentials into it, then presses "&save";
 #   5. sends a chat line with (!XTAVRI) through the host stand-in, prints
 #      what the plug-in made of it, and fails unless that is the expected text.
-# TAVRI_WINDOWS_VERSION=winxp runs it all in a prefix that reports Windows XP.
+# TAVRI_WINDOWS_VERSION=winxp runs it all in a prefix that reports Windows XP;
+# TAVRI_DEMO_ZIP=ZIP installs that release zip instead of the one it builds.
 # Everything it starts is stopped when it ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,7 +50,7 @@ echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 
 step "Installing the plug-in with Install.exe"
 # A fresh start: no earlier registration or stored credentials.
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
-demo/install_release.sh "$(dirname "$TAVRI_BIN")/Tavri-1.00.zip"
+demo/install_release.sh "${TAVRI_DEMO_ZIP:-$(dirname "$TAVRI_BIN")/Tavri-1.00.zip}"
 
 host=$TAVRI_BIN/plughost.exe
 uidrive=$TAVRI_BIN/uidrive.exe

@@ -15,6 +15,7 @@ demo_packages=(
 test_packages=(
   clang-format           # the one format of all C++ (scripts/format.sh)
   locales                # a double-byte code page for the fetch tests
+  osslsigncode           # signing a release (scripts/release.sh --sign) and its test
 )
 
 packages=("${demo_packages[@]}")

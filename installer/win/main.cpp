@@ -3,10 +3,15 @@
 #include <windows.h>
 
 #include "form1.h"
+#include "late_imports.h"
+#include "system_dlls_only.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     using tavri::installer::win::Form1;
     using tavri::installer::win::FormResult;
+    // First of all: nothing but kernel32 and the C runtime is loaded yet.
+    tavri::installer::win::loadSystemDllsOnly();
+    if (!tavri::installer::win::bindLateImports()) return static_cast<int>(FormResult::Failed);
     Form1 form(instance);
     if (!form.create(showCommand)) return static_cast<int>(FormResult::Failed);
     MSG msg;
