@@ -296,9 +296,12 @@ TEST(Adapters, NumbersTextProcessesAndMessageBoxes) {
 
     tavri::win::ShellProcessStarter starter;
     const HANDLE nextHandle = nextKernelHandle();
-    const DWORD before = GetTickCount();
-    EXPECT_NO_THROW(starter.start("cmd /c ping -n 3 127.0.0.1 >nul", SW_SHOWMINIMIZED));
-    EXPECT_LT(GetTickCount() - before, 1500u) << "start() must not wait for the program";
+    // The program writes its mark after some 2 s: start() must not wait for that.
+    const std::wstring mark = besideMe(L"tavri-started.txt");
+    EXPECT_NO_THROW(starter.start(
+        "cmd /c ping -n 3 127.0.0.1 >nul & echo x>\"" + narrow(mark) + "\"", SW_SHOWMINIMIZED));
+    EXPECT_EQ(GetFileAttributesW(mark.c_str()), INVALID_FILE_ATTRIBUTES) << "start() waited";
+    EXPECT_TRUE(waitUntil([&] { return DeleteFileW(mark.c_str()); }, 10000)) << "it never ran";
     // At most lower: an idle fetch worker of an earlier test may end meanwhile.
     EXPECT_LE(nextKernelHandle(), nextHandle) << "starting a program leaves handles open";
     // Never searched for: a program beside the host's executable, which a
