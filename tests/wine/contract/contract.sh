@@ -5,8 +5,9 @@
 #   contract.sh [--update]    --update rewrites contract.golden instead
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../../scripts/on-exit.sh"
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+tavri_on_exit "rm -f '$out'"
 wine "$TAVRI_BIN/contract_dump.exe" | tr -d '\r' >"$out" || exit 1
 # The 64-bit build registers its type library for win64, in both registry
 # views; everything else it shows is the 32-bit build's.
