@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winternl.h>
-#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -349,14 +348,13 @@ TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
         Background host([&] {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             EXPECT_EQ(call(createPlugin().get(), L"usage").number, 5);
-            const ULONG threads = threadsAndHandles().first;  // the idle worker among them
             if (byCom)
                 CoUninitialize();
             else
                 FreeLibrary(GetModuleHandleW(L"Tavri.dll"));  // the reference COM holds
-            // Until the worker has ended: the one thread that ends on its own
-            // this soon. Had a stall outlasted its idle time, the limit does.
-            waitUntil([&] { return threadsAndHandles().first < threads; }, 10000);
+            // Until the worker, idle now, has ended: the one thread that ends on
+            // its own this soon. Had a stall outlasted its idle time, the limit has.
+            waitUntil([n = threadsAndHandles().first] { return threadsAndHandles().first < n; });
             const DWORD thread = GetCurrentThreadId();
             for (HWND window : findWindows({0, thread, nullptr, nullptr, false}))
                 SendMessageW(window, WM_SETTINGCHANGE, 0, 0);
