@@ -18,7 +18,7 @@ case ${1:-} in
   *) echo "usage: scripts/bench-link.sh [--rounds N]" >&2; exit 2 ;;
 esac
 
-source "$root/scripts/wine-harness.sh"
+source "$root/scripts/bench-support.sh"
 tavri_wine_start || exit 1
 work=$(mktemp -d /tmp/tavri-bench-link.XXXXXX)
 tavri_keep_stored_settings "$work"

@@ -14,13 +14,13 @@
 #                        [--soak-only] [--max-growth HANDLES KIB]
 # --max-growth makes the soak fail (exit 3) when it grows more than that.
 # Needs both builds (scripts/build.sh). Everything runs on one processor
-# (see tavri_bench_on_one_processor in wine-harness.sh). Exit status 0 when
+# (see tavri_bench_on_one_processor in bench-support.sh). Exit status 0 when
 # every target is met.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
 
-source "$root/scripts/wine-harness.sh"
+source "$root/scripts/bench-support.sh"
 if [ "${1:-}" != "--inside-wine" ]; then
   tavri_bench_on_one_processor "$0" "$@"
   tavri_bench_processors

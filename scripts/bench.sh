@@ -9,13 +9,13 @@
 #   4. under Wine: the longest a message sent to the fetching thread waits
 #      during a fetch whose answer takes 2 s (target <= 50 ms)
 # Needs both builds (scripts/build.sh). Everything runs on one processor
-# (see tavri_bench_on_one_processor in wine-harness.sh). Exit status 0 when
+# (see tavri_bench_on_one_processor in bench-support.sh). Exit status 0 when
 # every ratio meets its target.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=${TAVRI_NATIVE_BIN:-$root/build/native}
 export TAVRI_NATIVE_BIN=$native
-source "$root/scripts/wine-harness.sh"
+source "$root/scripts/bench-support.sh"
 
 if [ "${1:-}" != "--inside-wine" ]; then
   tavri_bench_on_one_processor "$0" "$@"

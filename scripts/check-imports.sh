@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks that Windows binaries load on Windows XP SP3: every function they
 # import is exported by that name by XP SP3's DLL (the lists in
-# reference/xp-sp3/, one per DLL), and their PE subsystem version is at most
-# 5.01. Prints every offending import and version; exits 1 if there is one,
+# reference/xp-sp3/, one per DLL), their PE subsystem version is at most
+# 5.01, and they carry no implicit thread-local data (a .tls section beyond
+# the runtime's markers), which XP does not set up for a DLL loaded with
+# LoadLibrary. Prints every offence; exits 1 if there is one,
 # 2 on bad usage or when a binary cannot be read (the others are still checked).
 #   scripts/check-imports.sh BINARY...
 set -uo pipefail

@@ -42,13 +42,14 @@ tavri_wine_start
 
 step "Starting the report server stand-in (https://localhost:47443)"
 work=$(mktemp -d /tmp/tavri-demo.XXXXXX)
+tavri_on_exit "rm -rf '$work'"
 printf 'demo-user\tdemo pass&word\tplan_name=Basic 10GB Upgrade\\nusage=1234MB\\nplan_limit=3000MB\\n\n' \
   >"$work/accounts"
 reportserver_start port --port 47443 --accounts "$work/accounts" --log "$work/requests.log"
 echo "account \"demo-user\", password \"demo pass&word\": plan Basic 10GB, 1234 MB of 3000 MB used"
 
 step "Installing the plug-in with Install.exe"
-# A fresh start: no earlier registration or stored credentials.
+# A fresh start: no stored credentials (the install registers the plug-in anew).
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Tavri Plugin' /f >/dev/null 2>&1 || true
 demo/install_release.sh "${TAVRI_DEMO_ZIP:-$(dirname "$TAVRI_BIN")/Tavri-1.00.zip}"
 
@@ -76,6 +77,5 @@ printf '%s\n' "$chat"
 
 step "The report server saw"
 cut -f2- "$work/requests.log" | sed 's/^/  /'
-rm -rf "$work"
 [[ $chat == *"Plan Name:"*"Basic 10GB Upgrade"*"Amount Left:"*"1766 MB"* ]] ||
   { echo "demo: the tag was not expanded as expected" >&2; exit 1; }

@@ -17,7 +17,7 @@ constexpr wchar_t kWelcome[] =
     L"providers.";
 constexpr UINT kRunInstall = WM_APP + 1;
 
-enum ControlId { kFrame2 = 101, kLabel1, kFrame1, kCommand2, kCommand1, kText1 };
+enum ControlId { kFrame2 = 101, kLabel1, kFrame1, kCancelButton, kInstallButton, kText1 };
 
 // Layout in twips; children of a frame are placed relative to it.
 struct Twips {
@@ -28,8 +28,8 @@ constexpr int kClientHeight = 1920;
 constexpr Twips kFrame2Box{120, 0, 2775, 1215};
 constexpr Twips kLabel1Box{120, 120, 2535, 975};
 constexpr Twips kFrame1Box{120, 1200, 2775, 615};
-constexpr Twips kCommand2Box{120, 240, 1215, 255};
-constexpr Twips kCommand1Box{1440, 240, 1215, 255};
+constexpr Twips kCancelBox{120, 240, 1215, 255};
+constexpr Twips kInstallBox{1440, 240, 1215, 255};
 constexpr Twips kText1Box{3840, 2280, 150, 285};
 
 // Twips to pixels at the display's resolution (1440 twips to the inch).
@@ -113,10 +113,10 @@ bool Form1::create(int showCommand) {
                             nullptr, instance_, this);
     if (!hwnd_) return false;
     createControls();
-    focus_ = command1_;
+    focus_ = installButton_;
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
-    SetFocus(command1_);
+    SetFocus(installButton_);
     return true;
 }
 
@@ -132,10 +132,10 @@ void Form1::createControls() {
                       ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE, kText1Box, kText1, scale);
     // Created in tab order: "&Install", then "&Cancel".
     HWND frame1 = createFrame(hwnd_, kFrame1Box, kFrame1, scale);
-    command1_ = createControl(frame1, L"Button", L"&Install", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                              kCommand1Box, kCommand1, scale);
-    command2_ = createControl(frame1, L"Button", L"&Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                              kCommand2Box, kCommand2, scale);
+    installButton_ = createControl(frame1, L"Button", L"&Install", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                   kInstallBox, kInstallButton, scale);
+    cancelButton_ = createControl(frame1, L"Button", L"&Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                                  kCancelBox, kCancelButton, scale);
     HWND frame2 = createFrame(hwnd_, kFrame2Box, kFrame2, scale);
     createControl(frame2, L"Static", kWelcome, SS_LEFT, 0, kLabel1Box, kLabel1, scale);
 }
@@ -153,7 +153,7 @@ bool Form1::handleKeyboard(const MSG& msg) {
     }
     if (msg.message == WM_SYSCHAR) {
         const wchar_t key = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(msg.wParam)));
-        for (HWND button : {command1_, command2_}) {
+        for (HWND button : {installButton_, cancelButton_}) {
             if (key != 0 && key == accessKey(button)) {
                 if (!installing_) SendMessageW(button, BM_CLICK, 0, 0);
                 return true;
@@ -168,8 +168,8 @@ void Form1::onInstallClicked() {
     // A second click while the install runs does nothing.
     installing_ = true;
     SetFocus(hwnd_);
-    EnableWindow(command1_, FALSE);
-    EnableWindow(command2_, FALSE);
+    EnableWindow(installButton_, FALSE);
+    EnableWindow(cancelButton_, FALSE);
     // Run outside the button's own click handling: the form ends afterwards.
     PostMessageW(hwnd_, kRunInstall, 0, 0);
 }
@@ -195,11 +195,11 @@ LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 LRESULT Form1::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand1) {
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kInstallButton) {
                 onInstallClicked();
                 return 0;
             }
-            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCommand2) {
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCancelButton) {
                 if (!installing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
                 return 0;
             }

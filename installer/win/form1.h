@@ -32,10 +32,10 @@ private:
 
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
-    HWND command1_ = nullptr;  // "&Install"
-    HWND command2_ = nullptr;  // "&Cancel"
-    HWND text1_ = nullptr;     // the registration command line
-    HWND focus_ = nullptr;     // the control that gets the focus back on activation
+    HWND installButton_ = nullptr;  // "&Install"
+    HWND cancelButton_ = nullptr;   // "&Cancel"
+    HWND text1_ = nullptr;          // the registration command line
+    HWND focus_ = nullptr;          // the control that gets the focus back on activation
     bool installing_ = false;
     FormResult result_ = FormResult::Closed;
 };

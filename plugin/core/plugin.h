@@ -41,13 +41,10 @@ public:
 
 private:
     // One report call up to the key's removal: credentials from the form,
-    // fetch, cut out the field. `result` holds the outcome of every finished
-    // step, also when a later one throws.
+    // fetch, cut out the field. `result` is left as it was when a step throws.
     void readField(std::string_view key, std::string_view endMarker, Value& result);
 
     PluginServices& services_;
 };
-
-std::string reportUrlPrefix(std::string_view providerHost);
 
 }  // namespace tavri

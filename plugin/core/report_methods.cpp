@@ -31,8 +31,7 @@ void plugin::readField(std::string_view key, std::string_view endMarker, Value& 
     const std::string url = reportUrl(services_.reportUrlPrefix, services_.ansi.toAnsi(accountName),
                                       services_.ansi.toAnsi(password));
     const std::string body = services_.reports.getSource(url);
-    result = Value::text(report::cutField(body, key, endMarker));
-    result = Value::text(report::replaceAll(result.asText(), key, ""));
+    result = Value::text(report::extractField(body, key, endMarker));
 }
 
 Value plugin::usage() {

@@ -1,7 +1,5 @@
 #include "report_url.h"
 
-#include "plugin.h"
-
 namespace tavri {
 namespace {
 

@@ -6,6 +6,7 @@
 #include "class_factory.h"
 #include "module.h"
 #include "registration.h"
+#include "plugin_type_info.h"
 #include "thread_context.h"
 
 using namespace tavri::win;
@@ -13,8 +14,8 @@ using namespace tavri::win;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
-            setThisModule(instance);
-            return reserveThreadContextSlot() ? TRUE : FALSE;
+            setServerModule(instance);
+            return reserveThreadContextIndex() ? TRUE : FALSE;
         case DLL_THREAD_DETACH:
             endThreadContext();
             return TRUE;

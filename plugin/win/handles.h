@@ -67,10 +67,6 @@ struct BstrTraits {
     static BSTR invalid() { return nullptr; }
     static void close(BSTR b) { ::SysFreeString(b); }
 };
-struct ModuleTraits {
-    static HMODULE invalid() { return nullptr; }
-    static void close(HMODULE h) { ::FreeLibrary(h); }
-};
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFile = UniqueHandle<HANDLE, FileHandleTraits>;
@@ -78,7 +74,6 @@ using UniqueHKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueInternet = UniqueHandle<HINTERNET, InternetTraits>;
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
-using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 
 // Owning COM interface pointer.
 template <typename I>
@@ -100,11 +95,6 @@ public:
         return *this;
     }
 
-    static ComPtr attach(I* p) {
-        ComPtr c;
-        c.p_ = p;
-        return c;
-    }
     I* get() const { return p_; }
     I* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }

@@ -12,10 +12,9 @@ LONG g_locks = 0;
 
 }  // namespace
 
-HMODULE thisModule() { return g_module; }
-void setThisModule(HMODULE module) { g_module = module; }
+void setServerModule(HMODULE module) { g_module = module; }
 
-std::wstring thisModulePath() {
+std::wstring serverModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));

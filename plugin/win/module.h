@@ -7,10 +7,9 @@
 
 namespace tavri::win {
 
-HMODULE thisModule();
-void setThisModule(HMODULE module);
+void setServerModule(HMODULE module);  // from DllMain
 // Full path of Tavri.dll as loaded; empty when it cannot be determined.
-std::wstring thisModulePath();
+std::wstring serverModulePath();
 
 // Live COM objects of this server (plugin objects and class factories).
 void objectCreated();

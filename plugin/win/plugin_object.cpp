@@ -8,6 +8,7 @@
 #include "dispatch_invoke.h"
 #include "module.h"
 #include "text.h"
+#include "plugin_type_info.h"
 #include "thread_context.h"
 
 namespace tavri::win {

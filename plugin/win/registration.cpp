@@ -75,7 +75,7 @@ HRESULT deleteIfEmpty(const std::wstring& keyPath) {
 }  // namespace
 
 HRESULT registerServer() {
-    const std::wstring path = thisModulePath();
+    const std::wstring path = serverModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     const std::wstring clsid = guidText(CLSID_plugin);
     const std::wstring classKey = L"CLSID\\" + clsid;

@@ -14,11 +14,8 @@ public:
     std::string read(std::string_view key) override;
     void write(std::string_view key, std::string_view value) override;
 
-    // HKCU-relative path of the section's key.
-    const std::wstring& keyPath() const { return keyPath_; }
-
 private:
-    std::wstring keyPath_;
+    std::wstring keyPath_;  // HKCU-relative path of the section's key
 };
 
 }  // namespace tavri::win

@@ -1,13 +1,10 @@
 #include "thread_context.h"
 
-#include <oleauto.h>
-
 #include <atomic>
-#include <memory>
+#include <utility>
 
-#include "TavriPlugin_h.h"
 #include "com_error.h"
-#include "module.h"
+#include "report_url.h"
 
 #ifndef TAVRI_PROVIDER_HOST
 #error "TAVRI_PROVIDER_HOST must name the provider's report host"
@@ -18,44 +15,28 @@ namespace tavri::win {
 // One entry of the process's list of contexts, for unload. Entries are only
 // ever added, at the head, and freed at unload; a context that goes empties
 // its entry, and a new context takes the first empty one.
-struct ContextSlot {
+struct ContextListEntry {
     std::atomic<ThreadContext*> context{nullptr};
-    ContextSlot* next = nullptr;
+    ContextListEntry* next = nullptr;
 };
 
 namespace {
 
 DWORD g_tls = TLS_OUT_OF_INDEXES;
-std::atomic<ContextSlot*> g_slots{nullptr};
-std::atomic<PluginTypeInfo*> g_typeInfo{nullptr};
+std::atomic<ContextListEntry*> g_contexts{nullptr};
 
-ContextSlot* claimSlot(ThreadContext* context) {
-    for (ContextSlot* s = g_slots.load(std::memory_order_acquire); s; s = s->next) {
+ContextListEntry* claimListEntry(ThreadContext* context) {
+    for (ContextListEntry* e = g_contexts.load(std::memory_order_acquire); e; e = e->next) {
         ThreadContext* empty = nullptr;
-        if (s->context.compare_exchange_strong(empty, context, std::memory_order_acq_rel)) return s;
+        if (e->context.compare_exchange_strong(empty, context, std::memory_order_acq_rel)) return e;
     }
-    auto* slot = new ContextSlot;
-    slot->context.store(context, std::memory_order_relaxed);
-    slot->next = g_slots.load(std::memory_order_relaxed);
-    while (!g_slots.compare_exchange_weak(slot->next, slot, std::memory_order_release,
-                                          std::memory_order_relaxed)) {
+    auto* entry = new ContextListEntry;
+    entry->context.store(context, std::memory_order_relaxed);
+    entry->next = g_contexts.load(std::memory_order_relaxed);
+    while (!g_contexts.compare_exchange_weak(entry->next, entry, std::memory_order_release,
+                                             std::memory_order_relaxed)) {
     }
-    return slot;
-}
-
-PluginTypeInfo loadTypeInfo() {
-    const std::wstring path = thisModulePath();
-    if (path.empty()) throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
-    ComPtr<ITypeLib> library;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
-    PluginTypeInfo info;
-    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID__plugin, info.dispatch.put());
-    // The dual interface's dispatch description refers to its vtable one.
-    HREFTYPE vtableRef = 0;
-    if (SUCCEEDED(hr)) hr = info.dispatch->GetRefTypeOfImplType(-1, &vtableRef);
-    if (SUCCEEDED(hr)) hr = info.dispatch->GetRefTypeInfo(vtableRef, info.vtable.put());
-    if (FAILED(hr)) throw HresultError{hr};
-    return info;
+    return entry;
 }
 
 }  // namespace
@@ -66,7 +47,7 @@ ThreadContext::ThreadContext()
 }
 
 ThreadContext::~ThreadContext() {
-    if (slot_) slot_->context.store(nullptr, std::memory_order_release);
+    if (entry_) entry_->context.store(nullptr, std::memory_order_release);
 }
 
 ThreadContext& ThreadContext::current() {
@@ -75,7 +56,7 @@ ThreadContext& ThreadContext::current() {
     if (!context) {
         context = new ThreadContext();
         try {
-            context->slot_ = claimSlot(context);
+            context->entry_ = claimListEntry(context);
             if (!TlsSetValue(g_tls, context))
                 throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
         } catch (...) {
@@ -98,8 +79,8 @@ void ThreadContext::release() {
 // of the thread still alive keep using it. Either way it leaves the process's
 // list, so an unload never frees it.
 void ThreadContext::detach() {
-    if (slot_) slot_->context.store(nullptr, std::memory_order_release);
-    slot_ = nullptr;
+    if (entry_) entry_->context.store(nullptr, std::memory_order_release);
+    entry_ = nullptr;
     if (form_.isLoaded()) {
         leftToSystem_.store(true);
         leaveSettingsWindow();
@@ -114,18 +95,7 @@ void ThreadContext::start() {
     }
 }
 
-const PluginTypeInfo& pluginTypeInfo() {
-    if (const PluginTypeInfo* loaded = g_typeInfo.load(std::memory_order_acquire)) return *loaded;
-    auto fresh = std::make_unique<PluginTypeInfo>(loadTypeInfo());
-    PluginTypeInfo* first = nullptr;
-    if (g_typeInfo.compare_exchange_strong(first, fresh.get(), std::memory_order_acq_rel))
-        return *fresh.release();
-    return *first;  // another thread loaded it meanwhile; ours goes
-}
-
-void releasePluginTypeInfo() { delete g_typeInfo.exchange(nullptr, std::memory_order_acq_rel); }
-
-bool reserveThreadContextSlot() {
+bool reserveThreadContextIndex() {
     g_tls = TlsAlloc();
     return g_tls != TLS_OUT_OF_INDEXES;
 }
@@ -146,14 +116,14 @@ void releaseThreadContexts() {
     // module): the contexts listed belong to threads that still run and never
     // had one. A context is freed only when its thread alone holds it; one
     // that objects still use stays, with its entry.
-    for (ContextSlot* s = g_slots.exchange(nullptr); s;) {
-        ContextSlot* const next = s->next;
-        ThreadContext* const context = s->context.load(std::memory_order_acquire);
+    for (ContextListEntry* e = g_contexts.exchange(nullptr); e;) {
+        ContextListEntry* const next = e->next;
+        ThreadContext* const context = e->context.load(std::memory_order_acquire);
         if (!context || InterlockedCompareExchange(&context->refs_, 0, 1) == 1) {
             delete context;
-            delete s;
+            delete e;
         }
-        s = next;
+        e = next;
     }
     if (g_tls != TLS_OUT_OF_INDEXES) TlsFree(std::exchange(g_tls, TLS_OUT_OF_INDEXES));
 }

@@ -7,13 +7,11 @@
 // once its objects are gone, except a context whose settings window the
 // thread still had: that one is left to the system with the window.
 #include <windows.h>
-#include <oaidl.h>
 
 #include <atomic>
 
 #include "fetch/get_source.h"
 #include "frmsett/frmsett.h"
-#include "handles.h"
 #include "plugin.h"
 #include "registry_settings_store.h"
 #include "settings_form.h"
@@ -24,7 +22,7 @@
 
 namespace tavri::win {
 
-struct ContextSlot;
+struct ContextListEntry;
 
 class ThreadContext {
 public:
@@ -58,26 +56,15 @@ private:
     bool settingsLoaded_ = false;
     LONG refs_ = 1;
     std::atomic<bool> leftToSystem_{false};  // never freed: its window may still reach it
-    ContextSlot* slot_ = nullptr;            // where the process's list of contexts holds this one
+    ContextListEntry* entry_ = nullptr;      // where the process's list of contexts holds this one
 
     friend void releaseThreadContexts();
 };
 
-// _plugin's type information, loaded once for the process: as the dispatch
-// interface (what clients get from GetTypeInfo) and as the vtable interface
-// (what DispInvoke calls through). Throws HresultError.
-struct PluginTypeInfo {
-    ComPtr<ITypeInfo> dispatch, vtable;
-};
-const PluginTypeInfo& pluginTypeInfo();
-// Releases it once nothing uses it (DllCanUnloadNow). Never under the loader
-// lock: at process exit it is left to the system.
-void releasePluginTypeInfo();
-
-// DllMain: reserve the per-thread slot on load; let go of the ending thread's
+// DllMain: reserve the thread-local storage index on load; let go of the ending thread's
 // context; free the contexts nothing uses when the DLL is unloaded while the
 // process goes on. None of them calls into COM or destroys a window.
-bool reserveThreadContextSlot();
+bool reserveThreadContextIndex();
 void endThreadContext();
 void releaseThreadContexts();
 

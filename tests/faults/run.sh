@@ -15,9 +15,11 @@ root=$(cd "$here/../.." && pwd)
 tree=$root/build/faults/tree
 catalogue=$here/catalogue.txt
 
+source "$root/scripts/on-exit.sh"
+
 git -C "$root" worktree remove --force "$tree" 2>/dev/null
 git -C "$root" worktree add -q --detach "$tree" HEAD || exit 2
-trap 'git -C "$root" worktree remove --force "$tree"' EXIT
+tavri_on_exit "git -C '$root' worktree remove --force '$tree'"
 # build [TESTS]: a fault that only native tests judge needs only the native build.
 build() {
   (cd "$tree" && case ${1:-wine_} in

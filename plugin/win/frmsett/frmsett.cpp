@@ -259,9 +259,9 @@ LRESULT CALLBACK FrmsettWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
             // navigation; the form has no default or cancel button, so they and
             // everything else but the two buttons' clicks are ignored.
             if (HIWORD(wParam) == BN_CLICKED) {
-                if (LOWORD(wParam) == frmsett_id::kCommand1)
+                if (LOWORD(wParam) == frmsett_id::kSaveButton)
                     raiseEvent(hwnd, [&] { events.onSave(); });
-                else if (LOWORD(wParam) == frmsett_id::kCommand2)
+                else if (LOWORD(wParam) == frmsett_id::kSiteButton)
                     raiseEvent(hwnd, [&] { events.onSiteButton(); });
             }
             return 0;

@@ -1,34 +1,23 @@
 #pragma once
-// The settings window frmsett as a real Win32 window.
-//
-// Window class "TavriSettingsForm", caption "Tavri Plugin Settings". Every
-// control is a direct child of the window (the controls that sit inside the
-// frame are placed at the frame's offset plus their own position), in this Z
-// order, which is also the tab order of the four tab stops:
-//
-//   id 1001  Frame1    Button (BS_GROUPBOX)  "Settings"
-//   id 1002  Text2     Edit, password, "*"   tool tip "Password"   tab stop
-//   id 1003  Text1     Edit, account name    tool tip "Username"   tab stop
-//   id 1004  Command1  Button "&save"                              tab stop
-//   id 1005  Label1    Static "Username:"
-//   id 1006  Label2    Static "Password:"
-//   id 1007  Command2  Button "Quillorn" (the maker's web site)    tab stop
-//
-// The ids stay clear of IDOK and IDCANCEL, so Enter and Esc press nothing.
+// The settings window frmsett as a real Win32 window: class
+// "TavriSettingsForm", caption "Tavri Plugin Settings". Its controls, their
+// ids, Z (and tab) order and places are frmsett_layout.h's; the ids stay clear
+// of IDOK and IDCANCEL, so Enter and Esc press nothing.
 #include <memory>
 
 #include "ports.h"
 
 namespace tavri::win {
 
+// The controls' ids; the save button is the form's Command1, the site button its Command2.
 namespace frmsett_id {
 constexpr int kFrame1 = 1001;
 constexpr int kText2 = 1002;
 constexpr int kText1 = 1003;
-constexpr int kCommand1 = 1004;
+constexpr int kSaveButton = 1004;
 constexpr int kLabel1 = 1005;
 constexpr int kLabel2 = 1006;
-constexpr int kCommand2 = 1007;
+constexpr int kSiteButton = 1007;
 }  // namespace frmsett_id
 
 inline constexpr const wchar_t* kFrmsettClassName = L"TavriSettingsForm";

@@ -1,5 +1,6 @@
 #include "frmsett_class.h"
 
+#include "com_error.h"
 #include "exchange_lock.h"
 #include "frmsett.h"
 
@@ -17,12 +18,14 @@ LONG g_live = 0;
 // The module, pinned: it stays mapped until the process ends, whoever calls
 // FreeLibrary or CoUninitialize on whichever thread. A thread's window may
 // outlive everything the plug-in keeps track of (see leave()), and its
-// procedure points into the module.
+// procedure points into the module. A module that cannot be pinned makes no
+// window: HresultError.
 HINSTANCE pinnedModule() {
     HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
-    return module ? module : thisModule();
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&thisModule), &module))
+        throw HresultError{HRESULT_FROM_WIN32(GetLastError())};
+    return module;
 }
 
 }  // namespace

@@ -34,13 +34,13 @@ inline constexpr Control kControls[] = {
      kFrameLeft + 1440, kFrameTop + 600, 2535, 285, L"Password"},
     {frmsett_id::kText1, L"Edit", L"", kEditStyle, WS_EX_CLIENTEDGE, kFrameLeft + 1440,
      kFrameTop + 240, 2535, 285, L"Username"},
-    {frmsett_id::kCommand1, L"Button", L"&save", kButtonStyle, 0, kFrameLeft + 2880,
+    {frmsett_id::kSaveButton, L"Button", L"&save", kButtonStyle, 0, kFrameLeft + 2880,
      kFrameTop + 960, 1095, 255, nullptr},
     {frmsett_id::kLabel1, L"Static", L"Username:", SS_LEFT, 0, kFrameLeft + 240, kFrameTop + 240,
      1095, 255, nullptr},
     {frmsett_id::kLabel2, L"Static", L"Password:", SS_LEFT, 0, kFrameLeft + 240, kFrameTop + 600,
      1095, 255, nullptr},
-    {frmsett_id::kCommand2, L"Button", L"Quillorn", kButtonStyle, 0, kFrameLeft + 1680,
+    {frmsett_id::kSiteButton, L"Button", L"Quillorn", kButtonStyle, 0, kFrameLeft + 1680,
      kFrameTop + 960, 1095, 255, nullptr},
 };
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winternl.h>
-#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -165,20 +164,25 @@ ProbedFetch probedFetch(const std::string& url, DWORD boundMs) {
 
 // Each fetch on a thread of its own, all at once: each ends within its bound
 // (20 s unless the caller names another), no sooner than the server makes it,
-// and its thread answers every message at once meanwhile.
+// and its thread answers every message meanwhile. The limits leave a loaded
+// machine room to wake a thread late: a fetch may end up to kLateMs past its
+// bound (a bound missed, or counted twice, overshoots by 1.5 s or more), and a
+// sent message may wait up to kLateMs (a thread that does not answer during the
+// fetch makes it wait for the whole fetch, here 1.5 s at least).
+constexpr DWORD kLateMs = 750;
 TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking) {
     const struct {
         const char* what;
         std::string url;
-        DWORD boundMs, atLeastMs, atMostMs;  // boundMs 0: GetSource's own
+        DWORD boundMs, atLeastMs, atMostMs;  // boundMs 0: GetSource's own; atMostMs + kLateMs
         const char* start;                   // of the body
     } cases[] = {
-        {"a stalled answer", reportUrl("stall"), 0, 0, 20250, ""},
+        {"a stalled answer", reportUrl("stall"), 0, 0, 20000, ""},
         // A server that goes on sending is read for most of the bound.
-        {"one byte every 100 ms", reportUrl("trickle"), 0, 10000, 20250, "filler 0000000"},
-        {"an answer after 4 s", reportUrl("delayed"), 0, 4000, 20250, "usage=6MB\r\n"},
+        {"one byte every 100 ms", reportUrl("trickle"), 0, 10000, 20000, "filler 0000000"},
+        {"an answer after 4 s", reportUrl("delayed"), 0, 4000, 20000, "usage=6MB\r\n"},
         {"a TLS handshake that never ends", reportUrl("agent", "TAVRI_SILENT_PORT"), 1500, 1500,
-         1750, ""},
+         1500, ""},
     };
     std::vector<ProbedFetch> fetched(std::size(cases));
     {
@@ -192,37 +196,41 @@ TEST(Fetch, SlowServersReleaseTheCallerWithinTheBoundWhileItsWindowsKeepWorking)
     for (size_t i = 0; i < std::size(cases); ++i) {
         const ProbedFetch& f = fetched[i];
         EXPECT_EQ(f.body.substr(0, 14), cases[i].start) << cases[i].what;
-        EXPECT_TRUE(f.ms >= cases[i].atLeastMs && f.ms <= cases[i].atMostMs)
+        EXPECT_TRUE(f.ms >= cases[i].atLeastMs && f.ms <= cases[i].atMostMs + kLateMs)
             << cases[i].what << ": " << f.ms << " ms";
-        EXPECT_LE(f.longestWait, 50u) << cases[i].what << ": a sent message waited that long";
+        EXPECT_LE(f.longestWait, kLateMs) << cases[i].what << ": a sent message waited that long";
     }
+}
+
+// This process's threads and handles, counted in the system's tables (Wine
+// answers GetProcessHandleCount with 0).
+std::pair<ULONG, ULONG> threadsAndHandles() {
+    const auto query =
+        reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<char> table(4 << 20);
+    std::pair<ULONG, ULONG> counts{0, 0};
+    auto* p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(table.data());
+    for (bool ok = query(SystemProcessInformation, p, table.size(), nullptr) == 0; ok;
+         ok = p->NextEntryOffset, p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(
+                                      reinterpret_cast<char*>(p) + p->NextEntryOffset))
+        if (HandleToULong(p->UniqueProcessId) == GetCurrentProcessId())
+            counts.first = p->NumberOfThreads;
+    const auto* handles = reinterpret_cast<SYSTEM_HANDLE_INFORMATION*>(table.data());
+    if (query(SystemHandleInformation, table.data(), table.size(), nullptr) == 0)
+        for (ULONG i = 0; i < handles->Count; ++i)
+            counts.second += handles->Handle[i].OwnerPid == GetCurrentProcessId();
+    return counts;
 }
 
 // 200 fetches from 100 threads, whose TLS handshakes the server holds for 2 s
 // and then drops: the fetches that get a place wait out their bound and leave
 // their workers behind, the rest fail at once, and the workers never outnumber
 // the places and the idle ones. Once the server has let go, every worker has
-// ended and closed what it opened.
+// ended and closed what it opened. A fetch with a place takes its whole bound;
+// one without fails at once, which a loaded machine may stretch, but not to
+// 450 ms.
 TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
-    // Counted in the system's tables (Wine answers GetProcessHandleCount with 0).
-    const auto threadsAndHandles = [] {
-        const auto query =
-            reinterpret_cast<LONG(WINAPI*)(int, void*, ULONG, ULONG*)>(reinterpret_cast<void*>(
-                GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-        std::vector<char> table(4 << 20);
-        std::pair<ULONG, ULONG> counts{0, 0};
-        auto* p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(table.data());
-        for (bool ok = query(SystemProcessInformation, p, table.size(), nullptr) == 0; ok;
-             ok = p->NextEntryOffset, p = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(
-                                          reinterpret_cast<char*>(p) + p->NextEntryOffset))
-            if (HandleToULong(p->UniqueProcessId) == GetCurrentProcessId())
-                counts.first = p->NumberOfThreads;
-        const auto* handles = reinterpret_cast<SYSTEM_HANDLE_INFORMATION*>(table.data());
-        if (query(SystemHandleInformation, table.data(), table.size(), nullptr) == 0)
-            for (ULONG i = 0; i < handles->Count; ++i)
-                counts.second += handles->Handle[i].OwnerPid == GetCurrentProcessId();
-        return counts;
-    };
     GetSource(
         reportUrl("agent", "TAVRI_UNTRUSTED_PORT"));  // what the first TLS fetch opens for good
     const auto before = threadsAndHandles();
@@ -235,8 +243,8 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
                 for (int j = 0; j < 2; ++j) {
                     const DWORD start = GetTickCount();
                     late += !GetSource(reportUrl("agent", "TAVRI_SILENT_PORT"), 500).empty() ||
-                            GetTickCount() - start > 700;
-                    waited += GetTickCount() - start >= 250;
+                            GetTickCount() - start > 500 + kLateMs;
+                    waited += GetTickCount() - start >= 450;
                     workers[2 * i + j] = tavri::win::liveFetchWorkers();
                 }
             });
@@ -260,9 +268,11 @@ TEST(Fetch, WorkersLeftBehindAtTheBoundEndOnTheirOwn) {
 // Messages posted before a fetch are dispatched during it: one that fetches in
 // turn gets its body, and a WM_QUIT is kept for the thread's own loop. A queue
 // that is never empty (a window posting to itself) goes on being dispatched
-// and does not hold the fetch back once its answer is in.
+// and does not hold the fetch back once its answer is in: a fetch held back
+// lasts its whole 5 s bound, a loaded machine's other one much less than half.
+// The server holds each answer 500 ms, so the fetch is still running when its
+// caller, however late a loaded machine lets it go on, begins to wait.
 TEST(Fetch, QueuedMessagesAreDispatchedAndDoNotHoldTheFetchBack) {
-    GetSource(reportUrl("pending"));  // the later fetches are quick once the connection is open
     Probe probe;
     PostMessageW(probe.hwnd, WM_APP, 1, 0);
     PostMessageW(probe.hwnd, WM_APP, 0, 0);
@@ -279,7 +289,7 @@ TEST(Fetch, QueuedMessagesAreDispatchedAndDoNotHoldTheFetchBack) {
     const DWORD ms = GetTickCount() - start;
     while (PeekMessageW(&msg, probe.hwnd, WM_APP, WM_APP, PM_REMOVE)) {
     }
-    EXPECT_TRUE(busy == "usage=8MB\r\n" && ms < 500 && probe.dispatched > 3)
+    EXPECT_TRUE(busy == "usage=8MB\r\n" && ms < 2500 && probe.dispatched > 3)
         << ms << " ms, dispatched " << probe.dispatched;
 }
 
@@ -303,7 +313,8 @@ TEST(WakeFlag, ARaiseReachesTheWaiterThroughWaitAndThroughItsEvent) {
 // The host lets go of the object from a message dispatched during a call: in
 // the fetch of usage, and in plan_limit's wrong-credentials prompt. The call
 // keeps the object and ends normally, and the object goes with it: once its
-// thread has ended, nothing keeps the DLL loaded.
+// thread has ended, nothing keeps the DLL loaded. The server holds the usage
+// answer 500 ms, so the fetch is still running when its caller begins to wait.
 TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
     const HMODULE dll = LoadLibraryW(besideMe(L"Tavri.dll").c_str());
     const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
@@ -339,8 +350,8 @@ TEST(ReportMethods, TheHostMayLetGoOfTheObjectDuringACall) {
 // window: by FreeLibrary of its own, or by CoUninitialize, which frees
 // in-process servers whether or not they are in use. The last reference left
 // is the fetch worker's, which goes once the worker has been idle for a
-// second. A broadcast to the thread's windows after that must not reach code
-// that is gone.
+// second and ends. A broadcast to the thread's windows after that must not
+// reach code that is gone.
 TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
     storeCredentials("unload", "pw");
     for (const bool byCom : {false, true}) {
@@ -351,7 +362,9 @@ TEST(ReportMethods, AForcedUnloadLeavesNoWindowWithoutItsCode) {
                 CoUninitialize();
             else
                 FreeLibrary(GetModuleHandleW(L"Tavri.dll"));  // the reference COM holds
-            Sleep(2000);                                      // past the worker's idle time
+            // Until the worker, idle now, has ended: the one thread that ends on
+            // its own this soon. Had a stall outlasted its idle time, the limit has.
+            waitUntil([n = threadsAndHandles().first] { return threadsAndHandles().first < n; });
             const DWORD thread = GetCurrentThreadId();
             for (HWND window : findWindows({0, thread, nullptr, nullptr, false}))
                 SendMessageW(window, WM_SETTINGCHANGE, 0, 0);

@@ -129,10 +129,10 @@ TEST(SettingsWindow, ModalLoop) {
         PostMessageW(other.get(), EM_SETLIMITTEXT, 7, 0);
         EXPECT_TRUE(
             waitUntil([&] { return SendMessageW(other.get(), EM_GETLIMITTEXT, 0, 0) == 7; }));
-        clickButton(GetDlgItem(hwnd, id::kCommand2));
+        clickButton(GetDlgItem(hwnd, id::kSiteButton));
         EXPECT_EQ(windowText(GetDlgItem(hwnd, id::kText1)), widen(stored));
         setText(GetDlgItem(hwnd, id::kText1), widen(stored + " typed"));
-        clickButton(GetDlgItem(hwnd, id::kCommand1));
+        clickButton(GetDlgItem(hwnd, id::kSaveButton));
         EXPECT_EQ(dismissMessageBox(ownProcess()).text, L"Permission denied");
         PostThreadMessageW(owner, WM_QUIT, 42, 0);
         EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(hwnd); }));

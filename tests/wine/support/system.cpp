@@ -1,4 +1,4 @@
-// Processes, text, the registry and the run's report server.
+// Processes, text and the registry.
 #include "wintest.h"
 
 namespace wintest {

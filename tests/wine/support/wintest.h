@@ -1,7 +1,7 @@
 #pragma once
 // The one support library of the Windows-side tests: finding and driving
 // windows, playing the user, running processes, calling automation methods
-// by name, the stored settings, and the run's report server (run.sh).
+// by name, and the stored settings. The run's report server is run.sh's.
 // Every wait is bounded: a missing window is a failure, never a hang.
 #include <windows.h>
 #include <oleauto.h>
