@@ -7,7 +7,8 @@
 # a dead connection plus 9.5); with the requests the server saw and the
 # connections the link carried.
 #   scripts/bench-link.sh [--rounds N]     (default 5 at 50 ms, 3 at 600 ms)
-# Needs both builds (scripts/build.sh). Exit status 0 when every target is met.
+# Needs both builds (scripts/build.sh). Everything runs on one processor (see
+# scripts/bench-support.sh). Exit status 0 when every target is met.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 export TAVRI_NATIVE_BIN=${TAVRI_NATIVE_BIN:-$root/build/native}
@@ -19,6 +20,8 @@ case ${1:-} in
 esac
 
 source "$root/scripts/bench-support.sh"
+tavri_bench_on_one_processor "$0" "$@"
+tavri_bench_processors
 tavri_wine_start || exit 1
 work=$(mktemp -d /tmp/tavri-bench-link.XXXXXX)
 tavri_keep_stored_settings "$work"
