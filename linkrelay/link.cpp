@@ -37,7 +37,7 @@ bool sendAll(int fd, const std::string& bytes) {
 // is due at the other. An empty chunk stands for the end of the stream.
 class Direction {
 public:
-    Direction(int from, int to) : from_(from), to_(to) {}
+    explicit Direction(int to) : to_(to) {}
 
     void push(std::string bytes, Clock::time_point due) {
         due = std::max(due, lastDue_);  // nothing overtakes what came before it
@@ -61,13 +61,10 @@ public:
         return true;
     }
     bool idle() const { return queue_.empty(); }
-    // The next chunk's time, if any.
-    bool nextDue(Clock::time_point& due) const {
-        if (queue_.empty()) return false;
-        due = std::min(due, queue_.front().due);
-        return true;
+    // Brings due forward to the next chunk's time, if any.
+    void nextDue(Clock::time_point& due) const {
+        if (!queue_.empty()) due = std::min(due, queue_.front().due);
     }
-    int from() const { return from_; }
 
     bool readEnded = false;  // the sending end has closed its side
     bool ended = false;      // and that has reached the receiving end
@@ -77,7 +74,7 @@ private:
         Clock::time_point due;
         std::string bytes;
     };
-    int from_, to_;
+    int to_;
     std::deque<Chunk> queue_;
     Clock::time_point lastDue_{};
 };
@@ -94,7 +91,7 @@ bool readSome(int fd, std::string& bytes) {
 }  // namespace
 
 void carry(int client, int server, const LinkSettings& settings, int number, std::FILE* log) {
-    Direction up(client, server), down(server, client);
+    Direction up(server), down(client);  // client to server, server to client
     bool handshakeOwed = true, forgotten = false;
     Clock::time_point lastActivity = Clock::now();
     const auto note = [&](const char* what) {

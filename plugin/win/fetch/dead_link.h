@@ -28,12 +28,20 @@ struct RequestProgress {
     std::uint32_t sentAt = 0;
 };
 
-// Whether the same request goes out once more, on a fresh connection: only
-// for a request over a reused connection that ended without an answer or has
-// waited kDeadLinkWaitMs for one, and only while the bound leaves time.
+// How long until the same request is due to go out once more, on a fresh
+// connection: for a request over a reused connection that has no answer, 0
+// once it ended without one or has waited kDeadLinkWaitMs; kNever for any
+// other.
+inline constexpr std::uint32_t kNever = 0xFFFFFFFF;
+inline std::uint32_t msUntilRetry(const RequestProgress& p, std::uint32_t now) {
+    if (!p.sent || !p.reused || p.answered) return kNever;
+    const std::uint32_t waited = now - p.sentAt;
+    return p.ended || waited >= kDeadLinkWaitMs ? 0 : kDeadLinkWaitMs - waited;
+}
+
+// Whether that is now, and the bound still leaves time for it.
 inline bool retryDue(const RequestProgress& p, std::uint32_t now, std::uint32_t leftMs) {
-    if (!p.sent || !p.reused || p.answered || leftMs < kMinRetryLeftMs) return false;
-    return p.ended || static_cast<std::uint32_t>(now - p.sentAt) >= kDeadLinkWaitMs;
+    return leftMs >= kMinRetryLeftMs && msUntilRetry(p, now) == 0;
 }
 
 }  // namespace tavri::win

@@ -418,7 +418,7 @@ bool takePlace() {
 // starts until it exits, so that module stays loaded under it. Workers run
 // WinINet, the TLS stack and certificate chain building (which may fetch
 // revocation data), so they get the stack the system gives a thread by
-// default. Null when no worker could start: the attempt's place goes back.
+// default. Null when no worker could start.
 Worker* startJob(FetchJob* job, Attempt& attempt) {
     job->addRef();
     if (Worker* idle = g_idle.take()) {
@@ -446,16 +446,19 @@ Worker* startJob(FetchJob* job, Attempt& attempt) {
         FreeLibrary(worker->module);
         worker->release();  // the thread's
     }
-    InterlockedDecrement(&g_running);
     job->release();
     return nullptr;
 }
 
 using WorkerRef = std::unique_ptr<Worker, Releaser<Worker>>;
 
-// Starts the attempt on a worker, if a place is free and a worker starts.
+// Starts the attempt on a worker, if a place is free and a worker starts;
+// the place goes back when none does.
 WorkerRef startAttempt(FetchJob& job, Attempt& attempt) {
-    return WorkerRef(takePlace() ? startJob(&job, attempt) : nullptr);
+    if (!takePlace()) return {};
+    Worker* const started = startJob(&job, attempt);
+    if (!started) InterlockedDecrement(&g_running);
+    return WorkerRef(started);
 }
 
 // Waits for the first full answer of the job's attempts, dispatching the
@@ -490,12 +493,8 @@ std::string awaitAnswer(FetchJob& job, WorkerRef first) {
             continue;
         }
         if ((tried[0].ended && (!retry || tried[1].ended)) || job.deadline.left() == 0) return {};
-        // Until the retry is due, when it may be.
-        DWORD timeout = job.deadline.left();
-        if (!retryTried && tried[0].sent && tried[0].reused && !tried[0].answered) {
-            const DWORD waited = GetTickCount() - tried[0].sentAt;
-            timeout = std::min(timeout, waited < kDeadLinkWaitMs ? kDeadLinkWaitMs - waited : 0);
-        }
+        DWORD timeout = job.deadline.left();  // or until the retry is due
+        if (!retryTried) timeout = std::min<DWORD>(timeout, msUntilRetry(tried[0], GetTickCount()));
         HANDLE events[2] = {first->done.event(), retry ? retry->done.event() : nullptr};
         waitDispatchingMessages(events, retry ? 2 : 1, job.progressed, timeout);
     }
